@@ -1,0 +1,94 @@
+#include "app/commandline.h"
+
+#include "parlo_config.h"
+
+#include <QCommandLineParser>
+
+namespace {
+
+bool parseInt(const QString& text, int low, int high, int& out)
+{
+    bool ok = false;
+    const int value = text.toInt(&ok);
+    if (!ok || value < low || value > high)
+        return false;
+    out = value;
+    return true;
+}
+
+} // namespace
+
+CommandLine CommandLine::parse(const QStringList& arguments)
+{
+    CommandLine result;
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Parlo reads books aloud, sentence by sentence, and can read them into "
+                       "WAV files."));
+    const QCommandLineOption help({"h", "help"}, QStringLiteral("Show this help and exit."));
+    const QCommandLineOption version({"v", "version"}, QStringLiteral("Show the version."));
+    const QCommandLineOption wav(QStringLiteral("wav"),
+                                 QStringLiteral("Read FILE into the WAV file OUT and exit."),
+                                 QStringLiteral("OUT"));
+    const QCommandLineOption voice(QStringLiteral("voice"),
+                                   QStringLiteral("Voice number N (see --list-voices)."),
+                                   QStringLiteral("N"));
+    const QCommandLineOption rate(QStringLiteral("rate"),
+                                  QStringLiteral("Speed R, from -10 to 10 (0 is normal)."),
+                                  QStringLiteral("R"));
+    const QCommandLineOption pitch(QStringLiteral("pitch"),
+                                   QStringLiteral("Pitch P, from -10 to 10 (0 is normal)."),
+                                   QStringLiteral("P"));
+    const QCommandLineOption listVoices(QStringLiteral("list-voices"),
+                                        QStringLiteral("Print the numbered voice list."));
+    parser.addOptions({help, version, wav, voice, rate, pitch, listVoices});
+    parser.addPositionalArgument(QStringLiteral("FILE"),
+                                 QStringLiteral("A book to open and read at once."));
+    result.helpText = parser.helpText();
+
+    if (!parser.parse(arguments)) {
+        result.mode = Mode::Error;
+        result.error = parser.errorText();
+        return result;
+    }
+    result.document = parser.positionalArguments().join(' ');
+    result.document.remove('"');
+
+    if (parser.isSet(voice) && !parseInt(parser.value(voice), 1, 100000, result.voice)) {
+        result.mode = Mode::Error;
+        result.error = "voice number must be a whole number from 1: " + parser.value(voice);
+        return result;
+    }
+    if (parser.isSet(rate)) {
+        result.rateGiven = true;
+        if (!parseInt(parser.value(rate), -10, 10, result.rate)) {
+            result.mode = Mode::Error;
+            result.error = "rate must be from -10 to 10: " + parser.value(rate);
+            return result;
+        }
+    }
+    if (parser.isSet(pitch)) {
+        result.pitchGiven = true;
+        if (!parseInt(parser.value(pitch), -10, 10, result.pitch)) {
+            result.mode = Mode::Error;
+            result.error = "pitch must be from -10 to 10: " + parser.value(pitch);
+            return result;
+        }
+    }
+
+    if (parser.isSet(help)) {
+        result.mode = Mode::Help;
+    } else if (parser.isSet(version)) {
+        result.mode = Mode::Version;
+    } else if (parser.isSet(listVoices)) {
+        result.mode = Mode::ListVoices;
+    } else if (parser.isSet(wav)) {
+        result.mode = Mode::Wav;
+        result.wavFile = parser.value(wav);
+        if (result.document.isEmpty()) {
+            result.mode = Mode::Error;
+            result.error = QStringLiteral("--wav needs a FILE to read");
+        }
+    }
+    return result;
+}

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// What the user asked for on the command line.
+struct CommandLine {
+    enum class Mode { Window, Version, Help, ListVoices, Wav, Error };
+    Mode mode = Mode::Window;
+    // The document to open and read at once; double quotes removed, separate words joined
+    // again, so an unquoted path with blanks still names one file.
+    QString document;
+    QString wavFile;
+    int voice = -1; // 1-based as the user counts; -1 when not given
+    int rate = 0;
+    int pitch = 0;
+    bool rateGiven = false;
+    bool pitchGiven = false;
+    QString error;
+    QString helpText;
+
+    static CommandLine parse(const QStringList& arguments);
+    // True when the request needs no window (and so no display).
+    bool needsNoWindow() const { return mode != Mode::Window; }
+};

@@ -1,0 +1,37 @@
+#include "diagnostics/userprompt.h"
+
+#include <cstdio>
+
+namespace {
+cUserPrompt g_default;
+cUserPrompt* g_current = nullptr;
+} // namespace
+
+void cUserPrompt::message(const QString& text)
+{
+    std::fprintf(stderr, "parlo: %s\n", qPrintable(text));
+}
+
+cUserPrompt::Answer cUserPrompt::retryCancel(const QString& text)
+{
+    message(text);
+    return Answer::Cancel;
+}
+
+void cUserPrompt::showError(const QString& errorMessage, const QString& helpPage)
+{
+    Q_UNUSED(helpPage);
+    message(errorMessage);
+}
+
+cUserPrompt& cUserPrompt::current()
+{
+    return g_current ? *g_current : g_default;
+}
+
+cUserPrompt* cUserPrompt::install(cUserPrompt* prompt)
+{
+    cUserPrompt* previous = g_current;
+    g_current = prompt;
+    return previous;
+}

@@ -1,0 +1,25 @@
+#include "diagnostics/widgetprompt.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+void cWidgetPrompt::message(const QString& text)
+{
+    QMessageBox::information(QApplication::activeWindow(), QApplication::applicationName(), text);
+}
+
+cUserPrompt::Answer cWidgetPrompt::retryCancel(const QString& text)
+{
+    const auto button =
+        QMessageBox::warning(QApplication::activeWindow(), QApplication::applicationName(), text,
+                             QMessageBox::Retry | QMessageBox::Cancel, QMessageBox::Retry);
+    return button == QMessageBox::Retry ? Answer::Retry : Answer::Cancel;
+}
+
+void cWidgetPrompt::showError(const QString& errorMessage, const QString& helpPage)
+{
+    // Replaced by the error report window.
+    Q_UNUSED(helpPage);
+    QMessageBox::critical(QApplication::activeWindow(), QApplication::applicationName(),
+                          errorMessage);
+}

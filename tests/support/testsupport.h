@@ -1,0 +1,41 @@
+#pragma once
+
+#include "diagnostics/userprompt.h"
+
+#include <QStringList>
+#include <QTemporaryDir>
+
+// A fresh program folder ($PARLO_HOME) for the life of a test.
+class ScopedProgramHome {
+public:
+    ScopedProgramHome();
+    ~ScopedProgramHome();
+    QString path() const { return m_dir.path(); }
+    QString file(const QString& name) const { return m_dir.path() + '/' + name; }
+
+private:
+    QTemporaryDir m_dir;
+    QByteArray m_previous;
+};
+
+// Records what the program would have shown; answers questions from a script.
+class RecordingPrompt : public cUserPrompt {
+public:
+    RecordingPrompt();
+    ~RecordingPrompt() override;
+    void message(const QString& text) override { messages << text; }
+    Answer retryCancel(const QString& text) override;
+    void showError(const QString& errorMessage, const QString&) override { errors << errorMessage; }
+
+    QStringList messages;
+    QStringList questions;
+    QStringList errors;
+    QList<Answer> answers; // taken from the front; Cancel when empty
+
+private:
+    cUserPrompt* m_previous;
+};
+
+// Bytes of a file, or an empty array when it cannot be read.
+QByteArray readBytes(const QString& path);
+void writeBytes(const QString& path, const QByteArray& bytes);
