@@ -44,7 +44,7 @@ CommandLine CommandLine::parse(const QStringList& arguments)
     parser.addOptions({help, version, wav, voice, rate, pitch, listVoices});
     parser.addPositionalArgument(QStringLiteral("FILE"),
                                  QStringLiteral("A book to open and read at once."));
-    result.helpText = parser.helpText();
+    result.helpText = parser.helpText().replace(QStringLiteral("<executable_name>"), QStringLiteral("parlo"));
 
     if (!parser.parse(arguments)) {
         result.mode = Mode::Error;

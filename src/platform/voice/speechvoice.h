@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+// The speech voice the Talker drives: a voice list, asynchronous speaking with a queue,
+// purge, pause and resume, rate, a leading pitch element, word and end-of-stream events,
+// audio outputs and a WAV file output. The espeak-ng voice implements it; tests use a fake.
+// Every event arrives on the thread that owns the object (the UI thread).
+class cSpeechVoice : public QObject {
+    Q_OBJECT
+public:
+    // Speak flags, as the described voice numbers them.
+    enum SpeakFlag : int {
+        Async = 1,
+        PurgeBeforeSpeak = 2,
+    };
+
+    using QObject::QObject;
+    ~cSpeechVoice() override = default;
+
+    // Voices, ordered with the user's language first; descriptions are readable names.
+    virtual QStringList voiceDescriptions() const = 0;
+    // False (voice unchanged) when index is out of range.
+    virtual bool selectVoice(int index) = 0;
+    virtual int currentVoice() const = 0;
+
+    // Audio outputs; an empty list when the system has none.
+    virtual QStringList audioOutputs() const = 0;
+    virtual bool selectOutput(int index) = 0;
+
+    // Queues text and returns at once (flags & Async), or waits until it has been spoken.
+    // With PurgeBeforeSpeak everything queued or playing is dropped first, with its
+    // pending events; an empty text with Async | PurgeBeforeSpeak only purges.
+    // Returns the stream number of the queued text (0 when nothing was queued).
+    virtual int speak(const QString& text, int flags) = 0;
+    virtual void pause() = 0;
+    virtual void resume() = 0;
+
+    // -10 .. 10, 0 the engine's normal speed; false (rate unchanged) outside that range.
+    virtual int rate() const = 0;
+    virtual bool setRate(int rate) = 0;
+
+    // Speech goes into a 22,050 Hz, 16-bit mono WAV file (created or replaced) until the
+    // file is closed; false when the file cannot be created.
+    virtual bool openWavFile(const QString& path) = 0;
+    // False when no WAV file was open; otherwise the file is completed and speech returns
+    // to the audio output.
+    virtual bool closeWavFile() = 0;
+    virtual bool wavFileOpen() const = 0;
+
+Q_SIGNALS:
+    // Position (0-based) and length in the text passed to speak().
+    void wordBoundary(int streamNumber, int position, int length);
+    void endStream(int streamNumber);
+};
