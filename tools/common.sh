@@ -5,7 +5,7 @@ PARLO_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
 # Everything the build, the program and the tests need from Debian.
 PARLO_PACKAGES=(
-    cmake ninja-build g++ pkg-config clang
+    cmake ninja-build g++ pkg-config clang libclang-rt-14-dev
     qt6-base-dev qt6-multimedia-dev libgl-dev
     libespeak-ng-dev espeak-ng
     libcurl4-openssl-dev libzip-dev
