@@ -3,6 +3,7 @@
 #include "parlo_config.h"
 
 #include <QCommandLineParser>
+#include <QRegularExpression>
 
 namespace {
 
@@ -44,7 +45,10 @@ CommandLine CommandLine::parse(const QStringList& arguments)
     parser.addOptions({help, version, wav, voice, rate, pitch, listVoices});
     parser.addPositionalArgument(QStringLiteral("FILE"),
                                  QStringLiteral("A book to open and read at once."));
-    result.helpText = parser.helpText().replace(QStringLiteral("<executable_name>"), QStringLiteral("parlo"));
+    // The usage line names the program, whatever the binary that parses is called.
+    result.helpText = parser.helpText();
+    result.helpText.replace(QRegularExpression(QStringLiteral("^Usage: \\S+")),
+                            QStringLiteral("Usage: parlo"));
 
     if (!parser.parse(arguments)) {
         result.mode = Mode::Error;

@@ -51,8 +51,8 @@ bool cSharedLogging::LogEvent(const QString& logMessage, bool deleteFirst)
 
 QString cSharedLogging::formatLine(int fileNumber, const QTime& time, const QString& text)
 {
-    return QString::number(fileNumber) + ' ' + time.toString(QStringLiteral("HH:mm:ss")) +
-           ", " + text;
+    return QString::number(fileNumber) + ' ' + time.toString(QStringLiteral("HH:mm:ss")) + ", " +
+           text;
 }
 
 void cSharedLogging::writeLine(int fileNumber, const QTime& time, const QString& text)
@@ -105,8 +105,8 @@ bool cSharedLogging::LogToFile(const QString& logFilename, const QString& logMes
 void cSharedLogging::LogError(int number, const QString& description, const QString& subname,
                               const QString& moduleName)
 {
-    LogEvent("Error " + QString::number(number) + " (" + description + ") in " + subname +
-             " of " + moduleName);
+    LogEvent("Error " + QString::number(number) + " (" + description + ") in " + subname + " of " +
+             moduleName);
     WriteActionsToLog();
 }
 

@@ -139,8 +139,7 @@ bool cSharedFileSubs::MakeReadWrite(const QString& filename)
     if (!QFileInfo::exists(name))
         return false;
     QFile file(name);
-    if (file.setPermissions(file.permissions() | QFileDevice::ReadOwner |
-                            QFileDevice::WriteOwner))
+    if (file.setPermissions(file.permissions() | QFileDevice::ReadOwner | QFileDevice::WriteOwner))
         return true;
     fail(Err::PathFileAccess, QStringLiteral("MakeReadWrite"));
     return false;
@@ -277,14 +276,13 @@ bool cSharedFileSubs::EraseFile(const QString& filename)
     if (file.remove())
         return true;
     const int number = Err::fromFileError(file.error(), errno);
-    cSharedLogging::instance().AddAction(Err::description(number) + " (" +
-                                             QString::number(number) + ") erasing " + name,
+    cSharedLogging::instance().AddAction(Err::description(number) + " (" + QString::number(number) +
+                                             ") erasing " + name,
                                          QStringLiteral("EraseFile"), kModule);
     return false;
 }
 
-bool cSharedFileSubs::CopyFile(const QString& source, const QString& dest,
-                               const Progress& progress)
+bool cSharedFileSubs::CopyFile(const QString& source, const QString& dest, const Progress& progress)
 {
     QFile in(slashed(source));
     if (!in.open(QIODevice::ReadOnly)) {

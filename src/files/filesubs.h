@@ -37,10 +37,16 @@ public:
 
     // Reading and writing whole files.
     bool LoadTextFile(const QString& filename, QString& text);
-    bool ReadTextFile(const QString& filename, QString& text) { return LoadTextFile(filename, text); }
+    bool ReadTextFile(const QString& filename, QString& text)
+    {
+        return LoadTextFile(filename, text);
+    }
     // Writes atomically: a failure leaves the old file as it was.
     bool WriteTextFile(const QString& filename, const QString& text);
-    bool SaveTextFile(const QString& filename, const QString& text) { return WriteTextFile(filename, text); }
+    bool SaveTextFile(const QString& filename, const QString& text)
+    {
+        return WriteTextFile(filename, text);
+    }
     bool AppendToTextFile(const QString& filename, const QString& text);
     QDateTime FileDate(const QString& filename) const;
     int LinesInFile(const QString& filename);

@@ -44,8 +44,8 @@ cSHAREDSubs& cSHAREDSubs::instance()
 
 QString cSHAREDSubs::AppVersion() const
 {
-    return QString::number(PARLO_VERSION_MAJOR) + '.' + QString::number(PARLO_VERSION_MINOR) +
-           '.' + QString::number(PARLO_VERSION_PATCH);
+    return QString::number(PARLO_VERSION_MAJOR) + '.' + QString::number(PARLO_VERSION_MINOR) + '.' +
+           QString::number(PARLO_VERSION_PATCH);
 }
 
 void cSHAREDSubs::BusyMouse()

@@ -1,1 +1,46 @@
+#include "app/commandline.h"
+
 #include <gtest/gtest.h>
+
+namespace {
+CommandLine parse(QStringList args)
+{
+    args.prepend("parlo");
+    return CommandLine::parse(args);
+}
+} // namespace
+
+TEST(CommandLine, DocumentWordsAndQuotes)
+{
+    EXPECT_EQ(parse({}).mode, CommandLine::Mode::Window);
+    EXPECT_EQ(parse({"/home/me/My Book.txt"}).document, "/home/me/My Book.txt");
+    EXPECT_EQ(parse({"/home/me/My", "Book.txt"}).document, "/home/me/My Book.txt");
+    EXPECT_EQ(parse({"\"/tmp/q.txt\""}).document, "/tmp/q.txt");
+    EXPECT_FALSE(parse({"book.txt"}).needsNoWindow());
+}
+
+TEST(CommandLine, ModesAndOptions)
+{
+    EXPECT_EQ(parse({"--version"}).mode, CommandLine::Mode::Version);
+    EXPECT_EQ(parse({"--help"}).mode, CommandLine::Mode::Help);
+    EXPECT_TRUE(parse({"--help"}).helpText.contains("parlo"));
+    EXPECT_EQ(parse({"--list-voices"}).mode, CommandLine::Mode::ListVoices);
+    const CommandLine wav =
+        parse({"--wav", "out.wav", "--voice", "2", "--rate", "-3", "--pitch", "4", "b.txt"});
+    EXPECT_EQ(wav.mode, CommandLine::Mode::Wav);
+    EXPECT_EQ(wav.wavFile, "out.wav");
+    EXPECT_EQ(wav.document, "b.txt");
+    EXPECT_EQ(wav.voice, 2);
+    EXPECT_EQ(wav.rate, -3);
+    EXPECT_EQ(wav.pitch, 4);
+}
+
+TEST(CommandLine, BadValuesAreNamed)
+{
+    EXPECT_EQ(parse({"--wav", "out.wav"}).mode, CommandLine::Mode::Error);
+    EXPECT_EQ(parse({"--rate", "11", "--wav", "o", "b"}).mode, CommandLine::Mode::Error);
+    EXPECT_TRUE(parse({"--rate", "fast"}).error.contains("fast"));
+    EXPECT_EQ(parse({"--pitch", "-11"}).mode, CommandLine::Mode::Error);
+    EXPECT_EQ(parse({"--voice", "0"}).mode, CommandLine::Mode::Error);
+    EXPECT_EQ(parse({"--bogus"}).mode, CommandLine::Mode::Error);
+}
