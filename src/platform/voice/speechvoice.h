@@ -54,4 +54,6 @@ Q_SIGNALS:
     // Position (0-based) and length in the text passed to speak().
     void wordBoundary(int streamNumber, int position, int length);
     void endStream(int streamNumber);
+    // The first audio of a stream was handed to the audio output or written to the WAV file.
+    void audioStarted(int streamNumber);
 };
