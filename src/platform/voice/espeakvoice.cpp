@@ -1,59 +1,251 @@
 #include "platform/voice/espeakvoice.h"
 
-cEspeakVoice::cEspeakVoice() = default;
-cEspeakVoice::~cEspeakVoice() = default;
+#include "platform/voice/audiooutput.h"
+#include "platform/voice/espeakengine.h"
+#include "platform/voice/wavwriter.h"
+
+#include <QEventLoop>
+
+#include <cmath>
+
+namespace {
+
+constexpr double NormalWordsPerMinute = 175.0;
+// The engine's slowest speed, and how much longer than normal speech takes at it.
+constexpr double SlowestWordsPerMinute = 80.0;
+constexpr double SlowestDurationFactor = 2.125;
+// One unit of word gap at the slowest speed, as a share of a word's normal duration.
+constexpr double GapUnitPerWord = 30.0 / 275.0;
+
+} // namespace
 
 std::unique_ptr<cEspeakVoice> cEspeakVoice::create(Failure& failure)
 {
-    failure.number = Err::CannotCreateObject;
-    failure.description = Err::description(failure.number);
-    failure.source = QStringLiteral("InitEngine");
-    return nullptr;
+    return create(failure, QString());
+}
+
+std::unique_ptr<cEspeakVoice> cEspeakVoice::create(Failure& failure, const QString& language)
+{
+    cEspeakEngine* engine = cEspeakEngine::instance(failure);
+    if (!engine)
+        return nullptr;
+    QList<cEspeakVoiceInfo> voices =
+        engine->voices(language.isEmpty() ? cEspeakEngine::userLanguage() : language);
+    if (voices.isEmpty()) {
+        failure.number = Err::NoVoices;
+        failure.description = Err::description(Err::NoVoices);
+        failure.source = QStringLiteral("InitEngine");
+        return nullptr;
+    }
+    return std::unique_ptr<cEspeakVoice>(new cEspeakVoice(engine, std::move(voices)));
+}
+
+cEspeakVoice::cEspeakVoice(cEspeakEngine* engine, QList<cEspeakVoiceInfo> voices)
+    : m_engine(engine), m_voices(std::move(voices)), m_output(new cAudioOutput(this))
+{
+    m_channel = m_engine->openChannel([this](cSynthChunk&& chunk) {
+        QMetaObject::invokeMethod(
+            this, [this, chunk = std::move(chunk)] { onChunk(chunk); }, Qt::QueuedConnection);
+    });
+    connect(m_output, &cAudioOutput::eventReached, this, &cEspeakVoice::onEvent);
+    connect(m_output, &cAudioOutput::samplesPlayed, this,
+            [this](qint64 count) { m_engine->played(*m_channel, count); });
+}
+
+cEspeakVoice::~cEspeakVoice()
+{
+    // After this the synthesis thread no longer posts to this object.
+    m_engine->closeChannel(m_channel);
+    if (m_wav)
+        m_wav->close();
 }
 
 QStringList cEspeakVoice::voiceDescriptions() const
 {
-    return {};
+    QStringList list;
+    list.reserve(m_voices.size());
+    for (const auto& v : m_voices)
+        list << v.description;
+    return list;
 }
-bool cEspeakVoice::selectVoice(int)
+
+bool cEspeakVoice::selectVoice(int index)
 {
-    return false;
+    if (index < 0 || index >= m_voices.size())
+        return false;
+    m_voice = index;
+    return true;
 }
+
 int cEspeakVoice::currentVoice() const
 {
-    return 0;
+    return m_voice;
 }
+
 QStringList cEspeakVoice::audioOutputs() const
 {
-    return {};
+    QStringList list;
+    for (const QAudioDevice& device : cAudioOutput::devices())
+        list << device.description();
+    return list;
 }
-bool cEspeakVoice::selectOutput(int)
+
+bool cEspeakVoice::selectOutput(int index)
 {
-    return false;
+    const QList<QAudioDevice> devices = cAudioOutput::devices();
+    if (index < 0 || index >= devices.size())
+        return false;
+    m_output->setDevice(devices.at(index));
+    return true;
 }
-int cEspeakVoice::speak(const QString&, int)
+
+int cEspeakVoice::speak(const QString& text, int flags)
 {
-    return 0;
+    if (flags & PurgeBeforeSpeak) {
+        purge();
+        if (text.isEmpty())
+            return 0;
+    }
+    const auto [wordsPerMinute, wordGap] = engineRate(m_rate);
+    cSynthJob job;
+    job.channel = m_channel;
+    job.generation = m_generation;
+    job.stream = m_nextStream++;
+    job.text = toEngineText(text);
+    job.voiceName = m_voices.at(m_voice).name;
+    job.wordsPerMinute = wordsPerMinute;
+    job.wordGap = wordGap;
+    const int stream = job.stream;
+    m_engine->submit(std::move(job));
+
+    if (!(flags & Async)) {
+        QEventLoop loop;
+        connect(this, &cSpeechVoice::endStream, &loop, [&loop, stream](int ended) {
+            if (ended == stream)
+                loop.quit();
+        });
+        connect(this, &cEspeakVoice::purged, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    return stream;
 }
-void cEspeakVoice::pause() {}
-void cEspeakVoice::resume() {}
+
+void cEspeakVoice::purge()
+{
+    m_generation = m_engine->purge(*m_channel);
+    m_output->clear();
+    Q_EMIT purged();
+}
+
+void cEspeakVoice::pause()
+{
+    m_output->pause();
+}
+
+void cEspeakVoice::resume()
+{
+    m_output->resume();
+}
+
 int cEspeakVoice::rate() const
 {
-    return 0;
+    return m_rate;
 }
-bool cEspeakVoice::setRate(int)
+
+bool cEspeakVoice::setRate(int rate)
 {
-    return false;
+    if (rate < -10 || rate > 10)
+        return false;
+    m_rate = rate;
+    return true;
 }
-bool cEspeakVoice::openWavFile(const QString&)
+
+std::pair<int, int> cEspeakVoice::engineRate(int rate)
 {
-    return false;
+    const double wordsPerMinute = NormalWordsPerMinute * std::pow(3.0, rate / 10.0);
+    if (wordsPerMinute >= SlowestWordsPerMinute)
+        return {static_cast<int>(std::lround(wordsPerMinute)), 0};
+    // The engine speaks no slower than its slowest speed; pauses between words make up
+    // the rest of the time.
+    const double missing = NormalWordsPerMinute / wordsPerMinute - SlowestDurationFactor;
+    return {static_cast<int>(SlowestWordsPerMinute),
+            std::max(0, static_cast<int>(std::lround(missing / GapUnitPerWord)))};
 }
+
+bool cEspeakVoice::openWavFile(const QString& path)
+{
+    auto wav = std::make_shared<cWavWriter>();
+    if (!wav->open(path))
+        return false;
+    if (m_wav)
+        m_wav->close();
+    m_wav = wav;
+    m_engine->setWav(*m_channel, wav);
+    return true;
+}
+
 bool cEspeakVoice::closeWavFile()
 {
-    return false;
+    if (!m_wav)
+        return false;
+    m_engine->setWav(*m_channel, nullptr);
+    const bool completed = m_wav->close();
+    m_wav.reset();
+    return completed;
 }
+
 bool cEspeakVoice::wavFileOpen() const
 {
-    return false;
+    return m_wav != nullptr;
+}
+
+qint64 cEspeakVoice::playedSamples() const
+{
+    return m_output->playedSamples();
+}
+
+bool cEspeakVoice::silentOutput() const
+{
+    return m_output->isSilent();
+}
+
+void cEspeakVoice::onChunk(const cSynthChunk& chunk)
+{
+    // Chunks posted before a purge arrive after it; they belong to nothing any more.
+    if (chunk.generation != m_generation)
+        return;
+    if (chunk.startsAudio)
+        m_output->enqueueEvent({cVoiceEvent::AudioStarted, chunk.stream, 0, 0, !chunk.toWav});
+    qsizetype offset = 0;
+    for (const cSynthEvent& e : chunk.events) {
+        if (!chunk.toWav) {
+            const qsizetype upTo =
+                qBound<qsizetype>(offset, (e.sample - chunk.firstSample) * 2, chunk.pcm.size());
+            if (upTo > offset)
+                m_output->enqueueAudio(chunk.pcm.mid(offset, upTo - offset));
+            offset = upTo;
+        }
+        const auto kind = e.kind == cSynthEvent::End ? cVoiceEvent::End : cVoiceEvent::Word;
+        m_output->enqueueEvent({kind, chunk.stream, e.position, e.length, !chunk.toWav});
+    }
+    if (offset < chunk.pcm.size())
+        m_output->enqueueAudio(offset == 0 ? chunk.pcm : chunk.pcm.mid(offset));
+    m_output->deliverDue();
+}
+
+void cEspeakVoice::onEvent(const cVoiceEvent& event)
+{
+    switch (event.kind) {
+    case cVoiceEvent::AudioStarted:
+        Q_EMIT audioStarted(event.stream);
+        break;
+    case cVoiceEvent::Word:
+        Q_EMIT wordBoundary(event.stream, event.position, event.length);
+        break;
+    case cVoiceEvent::End:
+        if (event.fromAudio)
+            m_engine->pieceFinished(*m_channel);
+        Q_EMIT endStream(event.stream);
+        break;
+    }
 }

@@ -3,15 +3,30 @@
 #include "diagnostics/failure.h"
 #include "platform/voice/speechvoice.h"
 
-#include <memory>
+#include <QList>
 
-// The speech voice over libespeak-ng.
+#include <memory>
+#include <utility>
+
+class cAudioOutput;
+class cEspeakEngine;
+class cWavWriter;
+struct cEspeakVoiceInfo;
+struct cSynthChannel;
+struct cSynthChunk;
+struct cVoiceEvent;
+
+// The speech voice over libespeak-ng: text is synthesised on the engine's thread and played
+// through the selected audio output, or written into a WAV file; every event arrives on the
+// thread that created the voice.
 class cEspeakVoice : public cSpeechVoice {
     Q_OBJECT
 public:
     // Nullptr with failure.number 23458 when the engine has no data or no voices, 429 when
     // the engine cannot be created.
     static std::unique_ptr<cEspeakVoice> create(Failure& failure);
+    // Same, with the voices of language ("de-de" or "de") first instead of the user's.
+    static std::unique_ptr<cEspeakVoice> create(Failure& failure, const QString& language);
     ~cEspeakVoice() override;
 
     QStringList voiceDescriptions() const override;
@@ -28,6 +43,32 @@ public:
     bool closeWavFile() override;
     bool wavFileOpen() const override;
 
+    // Samples the audio output has played so far, and whether it is the silent stand-in
+    // for a missing device.
+    qint64 playedSamples() const;
+    bool silentOutput() const;
+
+    // The engine's words per minute and gap between words (in its units) for a rate of
+    // -10 .. 10: every step is the tenth root of three.
+    static std::pair<int, int> engineRate(int rate);
+
+Q_SIGNALS:
+    // Everything queued was dropped; a synchronous speak() stops waiting.
+    void purged();
+
 private:
-    cEspeakVoice();
+    cEspeakVoice(cEspeakEngine* engine, QList<cEspeakVoiceInfo> voices);
+    void purge();
+    void onChunk(const cSynthChunk& chunk);
+    void onEvent(const cVoiceEvent& event);
+
+    cEspeakEngine* m_engine;
+    std::shared_ptr<cSynthChannel> m_channel;
+    QList<cEspeakVoiceInfo> m_voices;
+    cAudioOutput* m_output;
+    std::shared_ptr<cWavWriter> m_wav;
+    quint64 m_generation = 0;
+    int m_voice = 0;
+    int m_rate = 0;
+    int m_nextStream = 1;
 };
