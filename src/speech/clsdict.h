@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+#include <memory>
+#include <optional>
+
+// One pronunciation: the word as books write it and the spelling the voice says better.
+class clsWordPair {
+public:
+    QString OriginalWord;
+    QString NewWord;
+};
+
+// The user's pronunciation list, kept in pl2Dict.txt in the program folder: one
+// "original,new" line per pair, read split at the first comma, written trimmed with CR LF.
+class clsDict {
+public:
+    using WordList = QList<std::shared_ptr<clsWordPair>>;
+    // Positions and counts are 16-bit in the file's other readers; longer lists are refused.
+    static constexpr int MaxWords = 32767;
+
+    // Replaces the list with the file's pairs. A missing or unreadable file leaves the
+    // list empty; lines beyond MaxWords are dropped with a note in the action trail.
+    void LoadWords();
+    // Replaces the file atomically; false (and a note in the trail) when it cannot.
+    bool SaveWords() const;
+    // Drops the list altogether, so that Words is absent until the next load or add.
+    void ClearWords();
+    // Appends the pair itself, not a copy; false when the list already holds MaxWords.
+    bool AddWordPair(const std::shared_ptr<clsWordPair>& WordPair);
+    int WordCount() const { return m_words ? static_cast<int>(m_words->size()) : 0; }
+    bool hasWords() const { return m_words.has_value(); }
+    // Empty when the list is absent.
+    const WordList& Words() const;
+
+    // " " + sentence with every pair applied in list order: a pair's word is replaced only
+    // where a separator stands right before and right after it, matched without regard to
+    // case. The leading blank lets a word at the very start match.
+    QString TranslateText(const QString& Sentence) const;
+
+    static QString fileName();
+    // The file's text for the pairs, and the pairs in a file's text.
+    static QString formatWords(const WordList& words);
+    static WordList parseWords(const QString& text, bool* truncated = nullptr);
+
+private:
+    std::optional<WordList> m_words;
+};
+
+// The program-wide pronunciation list, alive from first use to the end of the program.
+clsDict& PronDict();

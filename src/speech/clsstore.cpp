@@ -1,0 +1,55 @@
+#include "speech/clsstore.h"
+
+#include "text/sharedtext.h"
+
+void clsStore::StoreInSentences(const QString& text)
+{
+    m_text = text;
+    m_slices.clear();
+    m_nextIndex = 0;
+    const qsizetype n = m_text.size();
+    if (n == 0)
+        return;
+    const QChar* data = m_text.constData();
+    qsizetype start = 0;
+    for (qsizetype c = 0; c < n; ++c) {
+        const char16_t ch = data[c].unicode();
+        if (ch != u'.' && ch != u'?' && ch != u'!')
+            continue;
+        if (c != start)
+            m_slices.push_back({start, c - start + 1});
+        start = c + 1;
+    }
+    // The rest is a sentence of its own unless the text ends with a full stop; after a
+    // final "?" or "!" it is empty, which ends the reading there.
+    if (data[n - 1] != u'.')
+        m_slices.push_back({start, n - start});
+}
+
+QStringView clsStore::sentence(int index) const
+{
+    if (index < 0 || index >= count())
+        return {};
+    const Slice& slice = m_slices[static_cast<size_t>(index)];
+    return QStringView(m_text).mid(slice.start, slice.length);
+}
+
+QStringList clsStore::Sentences() const
+{
+    QStringList result;
+    result.reserve(count());
+    for (int i = 0; i < count(); ++i)
+        result << sentence(i).toString();
+    return result;
+}
+
+QString clsStore::NextSentence()
+{
+    ++m_nextIndex;
+    if (m_nextIndex > count())
+        return {};
+    QString text = cSharedText::trimSpaces(sentence(m_nextIndex - 1).toString());
+    cSharedText::EatCrapFromStart(text);
+    cSharedText::EatCrapFromEnd(text);
+    return text;
+}

@@ -1,0 +1,326 @@
+#include "speech/clstalker.h"
+
+#include "speech/cleanforspeech.h"
+#include "speech/clsdict.h"
+#include "text/sharedtext.h"
+#include "util/identity.h"
+
+#include <QComboBox>
+
+#include <algorithm>
+
+#ifdef PARLO_HAVE_ESPEAK_VOICE
+#include "platform/voice/espeakvoice.h"
+#endif
+
+namespace {
+
+const QString kTag = QStringLiteral("[v:");
+
+std::unique_ptr<cSpeechVoice> createEspeakVoice(Failure& failure)
+{
+#ifdef PARLO_HAVE_ESPEAK_VOICE
+    return cEspeakVoice::create(failure);
+#else
+    failure.number = Err::CannotCreateObject;
+    failure.description = Err::description(Err::CannotCreateObject);
+    return nullptr;
+#endif
+}
+
+// The value of a tag's leading digit: "3]" gives 3, "]" and "x]" give 0.
+int tagNumber(const QString& piece)
+{
+    return !piece.isEmpty() && piece[0].isDigit() ? piece[0].digitValue() : 0;
+}
+
+} // namespace
+
+clsTalker::clsTalker(QObject* parent) : clsTalker(createEspeakVoice, parent) {}
+
+clsTalker::clsTalker(VoiceFactory factory, QObject* parent)
+    : QObject(parent), m_factory(std::move(factory))
+{
+}
+
+clsTalker::~clsTalker()
+{
+    if (m_voice) {
+        m_voice->disconnect(this);
+        m_voice->speak(QString(), cSpeechVoice::Async | cSpeechVoice::PurgeBeforeSpeak);
+        if (m_voice->wavFileOpen())
+            m_voice->closeWavFile();
+    }
+}
+
+bool clsTalker::InitEngine(Failure& failure)
+{
+    cSHAREDSubs::instance().BusyMouse();
+    Failure made;
+    std::unique_ptr<cSpeechVoice> voice = m_factory ? m_factory(made) : nullptr;
+    if (!voice) {
+        // The pointer would otherwise stay busy behind the start-up's error message.
+        cSHAREDSubs::instance().NormalMouse();
+        failure.number = made.number ? made.number : int(Err::CannotCreateObject);
+        failure.description =
+            made.description.isEmpty() ? Err::description(failure.number) : made.description;
+        failure.source = QStringLiteral("InitEngine");
+        return false;
+    }
+    if (m_voice) {
+        m_voice->disconnect(this);
+        m_voice->speak(QString(), cSpeechVoice::Async | cSpeechVoice::PurgeBeforeSpeak);
+    }
+    m_isReading = false;
+    m_readingOpen = false;
+    m_queued.clear();
+    m_voice = std::move(voice);
+    connect(m_voice.get(), &cSpeechVoice::endStream, this, &clsTalker::Voice1_EndStream);
+    connect(m_voice.get(), &cSpeechVoice::wordBoundary, this, &clsTalker::Voice1_Word);
+    cSHAREDSubs::instance().NormalMouse();
+    return true;
+}
+
+void clsTalker::SelectVoice(int index)
+{
+    if (m_voice)
+        m_voice->selectVoice(index);
+}
+
+int clsTalker::currentVoice() const
+{
+    return m_voice ? m_voice->currentVoice() : -1;
+}
+
+QStringList clsTalker::voiceList() const
+{
+    return m_voice ? m_voice->voiceDescriptions() : QStringList();
+}
+
+void clsTalker::Pause()
+{
+    if (m_voice)
+        m_voice->pause();
+}
+
+void clsTalker::Continue()
+{
+    if (m_voice)
+        m_voice->resume();
+}
+
+void clsTalker::StopSpeaking()
+{
+    m_isReading = false;
+    m_readingOpen = false;
+    ++m_generation;
+    m_queued.clear();
+    if (m_voice)
+        m_voice->speak(QString(), cSpeechVoice::Async | cSpeechVoice::PurgeBeforeSpeak);
+    Failure ignored;
+    CancelWav(ignored);
+}
+
+void clsTalker::StoreTextFile(const QString& text)
+{
+    m_store.StoreInSentences(text);
+}
+
+void clsTalker::ReadText()
+{
+    if (m_store.isEmpty()) {
+        cSHAREDSubs::instance().NormalMouse();
+        return;
+    }
+    if (!m_voice) {
+        m_isReading = false;
+        return;
+    }
+    m_isReading = true;
+    m_readingOpen = true;
+    SpeakNextSentence();
+    finishIfDone();
+}
+
+void clsTalker::SpeakNextSentence()
+{
+    // A sentence made only of voice tags queues nothing and so would end no stream; the
+    // next one is taken at once so that the reading cannot stall there.
+    const quint64 generation = m_generation;
+    while (m_isReading && generation == m_generation) {
+        const QString sentence = m_store.NextSentence();
+        if (sentence.isEmpty()) {
+            cSHAREDSubs::instance().NormalMouse();
+            m_isReading = false;
+            return;
+        }
+        const int queued = speakPieces(sentence);
+        if (queued < 0)
+            m_isReading = false;
+        if (queued != 0)
+            return;
+    }
+}
+
+int clsTalker::speakPieces(const QString& sentence)
+{
+    const quint64 generation = m_generation;
+    const QStringList pieces = sentence.split(kTag, Qt::KeepEmptyParts, Qt::CaseSensitive);
+    int queued = 0;
+    bool refused = false;
+    for (qsizetype i = 0; i < pieces.size(); ++i) {
+        QString piece = pieces[i];
+        // Only text that follows "[v:" is a tag; a sentence that merely starts with
+        // "2]" keeps its words and its voice.
+        if (i > 0) {
+            const qsizetype close = piece.indexOf(u']');
+            if (close == 0 || close == 1) {
+                SelectVoice(tagNumber(piece) - 1);
+                piece.remove(0, close + 1);
+            }
+        }
+        Q_EMIT SpeakingSentence(piece);
+        // The owner may have stopped the reading from its handler.
+        if (generation != m_generation || !m_voice)
+            return queued;
+        const QString spoken = CleanForSpeech(PronDict().TranslateText(piece));
+        if (spoken.trimmed().isEmpty())
+            continue;
+        const QString text = cSharedText::trimSpaces(m_pitchTag + u' ' + spoken);
+        const int stream = m_voice->speak(text, cSpeechVoice::Async);
+        if (stream != 0) {
+            m_queued.push_back(stream);
+            ++queued;
+        } else {
+            refused = true;
+        }
+    }
+    return queued == 0 && refused ? -1 : queued;
+}
+
+void clsTalker::Voice1_EndStream(int streamNumber)
+{
+    const auto it = std::find(m_queued.begin(), m_queued.end(), streamNumber);
+    if (it == m_queued.end())
+        return;
+    m_queued.erase(it);
+    if (m_isReading)
+        SpeakNextSentence();
+    finishIfDone();
+}
+
+void clsTalker::finishIfDone()
+{
+    if (m_readingOpen && !m_isReading && m_queued.empty()) {
+        m_readingOpen = false;
+        Q_EMIT ReadingFinished();
+    }
+}
+
+void clsTalker::Voice1_Word(int streamNumber, int position, int length)
+{
+    Q_UNUSED(streamNumber);
+    Q_EMIT SpeakingWord(position, length);
+}
+
+void clsTalker::FillEngine(QComboBox* list)
+{
+    if (!list)
+        return;
+    list->clear();
+    list->addItems(voiceList());
+}
+
+void clsTalker::FillOutputs(QComboBox* list)
+{
+    if (!list)
+        return;
+    list->clear();
+    const QStringList outputs = m_voice ? m_voice->audioOutputs() : QStringList();
+    if (outputs.isEmpty()) {
+        list->addItem(QStringLiteral("No audio ouput"));
+        list->setEnabled(false);
+    } else {
+        list->addItems(outputs);
+    }
+    list->setCurrentIndex(0);
+}
+
+void clsTalker::ChangeRate(int delta)
+{
+    if (!m_voice)
+        return;
+    const int before = m_voice->rate();
+    m_voice->pause();
+    if (!m_voice->setRate(before + delta))
+        m_voice->setRate(before);
+    m_voice->resume();
+}
+
+void clsTalker::Slower()
+{
+    ChangeRate(-1);
+}
+
+void clsTalker::Faster()
+{
+    ChangeRate(+1);
+}
+
+int clsTalker::TalkSpeed() const
+{
+    return m_voice ? m_voice->rate() : 0;
+}
+
+void clsTalker::SetPitchTag(int pitch)
+{
+    m_pitchTag = QStringLiteral("<pitch middle=\"%1\"> ").arg(pitch);
+}
+
+void clsTalker::ChangePitch(int pitch)
+{
+    SetPitchTag(pitch);
+}
+
+void clsTalker::Say(const QString& text)
+{
+    if (!m_voice)
+        return;
+    const int stream = m_voice->speak(text, cSpeechVoice::Async);
+    if (stream != 0)
+        m_queued.push_back(stream);
+}
+
+bool clsTalker::SetOutput(int index, Failure& failure)
+{
+    if (m_voice && m_voice->selectOutput(index))
+        return true;
+    failure = {Err::InvalidCall, Err::description(Err::InvalidCall), QStringLiteral("SetOutput")};
+    return false;
+}
+
+bool clsTalker::SetWavOutput(const QString& path, Failure& failure)
+{
+    if (!m_voice) {
+        failure = {Err::CannotCreateObject, Err::description(Err::CannotCreateObject),
+                   QStringLiteral("SetWavOutput")};
+        return false;
+    }
+    // A second file would otherwise leave the first one without its final sizes.
+    if (m_voice->wavFileOpen())
+        m_voice->closeWavFile();
+    if (m_voice->openWavFile(path))
+        return true;
+    failure = {Err::PathFileAccess, Err::description(Err::PathFileAccess) + ": " + path,
+               QStringLiteral("SetWavOutput")};
+    return false;
+}
+
+bool clsTalker::CancelWav(Failure& failure)
+{
+    if (m_voice && m_voice->closeWavFile())
+        return true;
+    failure = {91, QStringLiteral("Object variable or With block variable not set"),
+               QStringLiteral("CancelWav")};
+    return false;
+}

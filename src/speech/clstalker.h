@@ -1,0 +1,98 @@
+#pragma once
+
+#include "diagnostics/failure.h"
+#include "platform/voice/speechvoice.h"
+#include "speech/clsstore.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <deque>
+#include <functional>
+#include <memory>
+
+class QComboBox;
+
+// The program's only way to the speech engine: owns one voice, cuts a text into sentences
+// and speaks them one after another, each voice end-of-stream starting the next sentence.
+// Inline "[v:N]" tags switch the voice; every piece goes through the pronunciation list
+// and CleanForSpeech first. Everything runs on the UI thread.
+class clsTalker : public QObject {
+    Q_OBJECT
+public:
+    // Makes the voice; returns null and fills the failure when it cannot.
+    using VoiceFactory = std::function<std::unique_ptr<cSpeechVoice>(Failure&)>;
+
+    // The espeak-ng voice.
+    explicit clsTalker(QObject* parent = nullptr);
+    explicit clsTalker(VoiceFactory factory, QObject* parent = nullptr);
+    ~clsTalker() override;
+
+    // 0-based index into the voice list; out of range leaves the voice as it was.
+    void SelectVoice(int index);
+    void Pause();
+    void Continue();
+    // Creates the voice. Failures go to the caller with their own number (429 when the
+    // engine cannot be created, 23458 when it has no voices) and the source "InitEngine".
+    bool InitEngine(Failure& failure);
+    // Ends the reading, empties the voice's queue at once and closes any WAV file.
+    void StopSpeaking();
+    void StoreTextFile(const QString& text);
+    // Starts continuous reading of the stored text.
+    void ReadText();
+    void FillEngine(QComboBox* list);
+    void FillOutputs(QComboBox* list);
+    void Slower();
+    void Faster();
+    // Puts "<pitch middle="p"> " in front of every piece spoken from now on.
+    void ChangePitch(int pitch);
+    int TalkSpeed() const;
+    // Speaks the text as it stands: no pronunciations, no clean-up, no SpeakingSentence.
+    void Say(const QString& text);
+    bool SetOutput(int index, Failure& failure);
+    // Speech goes into a new 22 kHz 16-bit mono WAV file until CancelWav.
+    bool SetWavOutput(const QString& path, Failure& failure);
+    bool CancelWav(Failure& failure);
+
+    // Beyond the described interface, for the command line and the tests.
+    QStringList voiceList() const;
+    int currentVoice() const;
+    bool IsReading() const { return m_isReading; }
+    // Reading, or streams still queued in the voice.
+    bool isBusy() const { return m_isReading || !m_queued.empty(); }
+    const clsStore& Store() const { return m_store; }
+    QString PitchTag() const { return m_pitchTag; }
+    cSpeechVoice* voice() const { return m_voice.get(); }
+
+Q_SIGNALS:
+    // The piece about to be spoken, as it came from the store (tags removed).
+    void SpeakingSentence(const QString& sentence);
+    // Position (0-based) and length reported by the voice in the string it was given.
+    void SpeakingWord(int position, int length);
+    // A reading ran out of text and the voice has spoken all of it.
+    void ReadingFinished();
+
+private:
+    void SpeakNextSentence();
+    // Number of streams queued for the sentence's pieces; -1 when the voice refused them.
+    int speakPieces(const QString& sentence);
+    void ChangeRate(int delta);
+    void SetPitchTag(int pitch);
+    void Voice1_EndStream(int streamNumber);
+    void Voice1_Word(int streamNumber, int position, int length);
+    void finishIfDone();
+
+    VoiceFactory m_factory;
+    std::unique_ptr<cSpeechVoice> m_voice;
+    clsStore m_store;
+    bool m_isReading = false;
+    // A reading started by ReadText that has not yet reported ReadingFinished.
+    bool m_readingOpen = false;
+    QString m_pitchTag;
+    // Streams handed to the voice and not yet ended, oldest first. An end-of-stream for
+    // any other stream (one purged by a stop) never starts a sentence.
+    std::deque<int> m_queued;
+    // Changes at every stop, so a handler that stopped the reading is noticed.
+    quint64 m_generation = 0;
+};

@@ -1,0 +1,197 @@
+#include "qtprint.h"
+#include "speech/cleanforspeech.h"
+#include "speech/clsdict.h"
+#include "testsupport.h"
+
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+std::shared_ptr<clsWordPair> pair(const QString& original, const QString& spoken)
+{
+    auto made = std::make_shared<clsWordPair>();
+    made->OriginalWord = original;
+    made->NewWord = spoken;
+    return made;
+}
+
+QString translate(const QList<QPair<QString, QString>>& pairs, const QString& text)
+{
+    clsDict dict;
+    for (const auto& [original, spoken] : pairs)
+        dict.AddWordPair(pair(original, spoken));
+    return dict.TranslateText(text);
+}
+
+QStringList pairsOf(const clsDict& dict)
+{
+    QStringList out;
+    for (const auto& p : dict.Words())
+        out << p->OriginalWord + "|" + p->NewWord;
+    return out;
+}
+
+} // namespace
+
+TEST(PronunciationFile, ReadsLinesSplitAtTheFirstComma)
+{
+    ScopedProgramHome home;
+    writeBytes(home.file("pl2Dict.txt"),
+               "colonel,kernel\r\na note without comma\r\n\r\n,empty original\r\n"
+               "a,b,c\r\n  spaced , kept \r\nlast,no line end");
+    clsDict dict;
+    dict.LoadWords();
+    EXPECT_EQ(pairsOf(dict), QStringList({"colonel|kernel", "|empty original", "a|b,c",
+                                          "  spaced | kept ", "last|no line end"}));
+}
+
+TEST(PronunciationFile, AcceptsLfOnlyAndWindows1252)
+{
+    ScopedProgramHome home;
+    writeBytes(home.file("pl2Dict.txt"), "caf\xe9,kafay\nna\xefve,nigh eve\n");
+    clsDict dict;
+    dict.LoadWords();
+    EXPECT_EQ(pairsOf(dict),
+              QStringList({QString::fromUtf8("café|kafay"), QString::fromUtf8("naïve|nigh eve")}));
+
+    writeBytes(home.file("pl2Dict.txt"), "\xEF\xBB\xBFp\xC3\xA8re,pair\r\n");
+    dict.LoadWords();
+    EXPECT_EQ(pairsOf(dict), QStringList({QString::fromUtf8("père|pair")}));
+}
+
+TEST(PronunciationFile, MissingFileGivesAnEmptyList)
+{
+    ScopedProgramHome home;
+    clsDict dict;
+    dict.AddWordPair(pair("old", "pair"));
+    dict.LoadWords();
+    EXPECT_TRUE(dict.hasWords());
+    EXPECT_EQ(dict.WordCount(), 0);
+    EXPECT_EQ(dict.TranslateText("old."), " old.");
+}
+
+TEST(PronunciationFile, WritesTrimmedUtf8WithCrLfAndReadsItBack)
+{
+    ScopedProgramHome home;
+    clsDict dict;
+    dict.AddWordPair(pair("  Mr ", " Mister  "));
+    dict.AddWordPair(pair(QString::fromUtf8("Ĉu"), "choo"));
+    dict.AddWordPair(pair("a,b", "c"));
+    ASSERT_TRUE(dict.SaveWords());
+    EXPECT_EQ(readBytes(home.file("pl2Dict.txt")),
+              QByteArray("Mr,Mister\r\n\xC4\x88u,choo\r\na,b,c\r\n"));
+
+    clsDict again;
+    again.LoadWords();
+    // An original word with a comma comes back split at it.
+    EXPECT_EQ(pairsOf(again), QStringList({"Mr|Mister", QString::fromUtf8("Ĉu|choo"), "a|b,c"}));
+
+    clsDict empty;
+    ASSERT_TRUE(empty.SaveWords());
+    EXPECT_EQ(readBytes(home.file("pl2Dict.txt")), QByteArray());
+}
+
+TEST(PronunciationFile, FailedSaveLeavesTheOldFileWhole)
+{
+    ScopedProgramHome home;
+    const QString file = home.file("pl2Dict.txt");
+    writeBytes(file, "keep,this\r\n");
+    QFile::setPermissions(home.path(), QFile::ReadOwner | QFile::ExeOwner);
+    clsDict dict;
+    dict.AddWordPair(pair("new", "pair"));
+    const bool saved = dict.SaveWords();
+    QFile::setPermissions(home.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    if (saved)
+        GTEST_SKIP() << "running with rights that ignore folder permissions";
+    EXPECT_EQ(readBytes(file), QByteArray("keep,this\r\n"));
+}
+
+TEST(PronunciationList, ClearAddAndReferences)
+{
+    clsDict dict;
+    EXPECT_FALSE(dict.hasWords());
+    auto shared = pair("x", "y");
+    EXPECT_TRUE(dict.AddWordPair(shared));
+    EXPECT_TRUE(dict.AddWordPair(pair("x", "z")));
+    EXPECT_EQ(dict.WordCount(), 2);
+    // The list holds the pair itself: a later change shows.
+    shared->NewWord = "changed";
+    EXPECT_EQ(dict.Words().first()->NewWord, "changed");
+    dict.ClearWords();
+    EXPECT_FALSE(dict.hasWords());
+    EXPECT_EQ(dict.WordCount(), 0);
+    EXPECT_EQ(dict.TranslateText("x."), " x.");
+}
+
+TEST(PronunciationList, RefusesMoreThan32767PairsWithoutWrapping)
+{
+    ScopedProgramHome home;
+    QByteArray lines;
+    for (int i = 0; i < clsDict::MaxWords + 10; ++i)
+        lines += "w" + QByteArray::number(i) + ",v\r\n";
+    writeBytes(home.file("pl2Dict.txt"), lines);
+    clsDict dict;
+    dict.LoadWords();
+    EXPECT_EQ(dict.WordCount(), clsDict::MaxWords);
+    EXPECT_EQ(dict.Words().last()->OriginalWord, "w32766");
+    EXPECT_FALSE(dict.AddWordPair(pair("one", "more")));
+    EXPECT_EQ(dict.WordCount(), clsDict::MaxWords);
+}
+
+TEST(TranslateText, NeedsASeparatorOnBothSides)
+{
+    const QList<QPair<QString, QString>> cat{{"cat", "dog"}};
+    EXPECT_EQ(translate(cat, "cat, and cat."), " dog, and dog.");
+    // The added leading blank lets the first word match; the last needs punctuation.
+    EXPECT_EQ(translate(cat, "cat cat"), " dog cat");
+    EXPECT_EQ(translate(cat, "concatenate cats (cat) cat\t\"cat\""),
+              " concatenate cats (cat) cat\t\"dog\"");
+    EXPECT_EQ(translate(cat, QString::fromUtf8("\u201Ccat\u201D cat\ncat-")),
+              QString::fromUtf8(" \u201Ccat\u201D cat\ncat-"));
+    // Apostrophe, colon and semicolon are separators.
+    EXPECT_EQ(translate(cat, "cat's cat: cat;"), " dog's dog: dog;");
+}
+
+TEST(TranslateText, CaseInsensitiveMatchKeepsTheNewWordsCase)
+{
+    EXPECT_EQ(translate({{"nasa", "NAH sah"}}, "Nasa and NASA."), " NAH sah and NAH sah.");
+    EXPECT_EQ(translate({{"New York", "noo york"}}, "In new york, today."), " In noo york, today.");
+}
+
+TEST(TranslateText, OverlappingMatchesAndOrder)
+{
+    // The first match takes the blank the middle one would have needed in front.
+    EXPECT_EQ(translate({{"la", "X"}}, "la la la."), " X la X.");
+    // A later pair sees an earlier one's output; never the other way round.
+    EXPECT_EQ(translate({{"a", "b"}, {"b", "c"}}, "a."), " c.");
+    EXPECT_EQ(translate({{"b", "c"}, {"a", "b"}}, "a."), " b.");
+    // Duplicates all apply, in order.
+    EXPECT_EQ(translate({{"a", "b"}, {"a", "z"}}, "a."), " b.");
+}
+
+TEST(TranslateText, EmptyWords)
+{
+    EXPECT_EQ(translate({{"", "+"}}, "a, \"b"), " a,+ +\"b");
+    EXPECT_EQ(translate({{"", ""}}, "a, \"b"), " a, \"b");
+    EXPECT_EQ(translate({{"x", ""}}, "a x."), " a .");
+    EXPECT_EQ(translate({}, ""), " ");
+}
+
+TEST(TranslateText, SpacesKeptInMemoryMatchWithThem)
+{
+    EXPECT_EQ(translate({{" cat", "dog"}}, "a  cat."), " a dog.");
+    EXPECT_EQ(translate({{" cat", "dog"}}, "a cat."), " a cat.");
+}
+
+TEST(CleanForSpeech, ReplacesEmDashColonAndSemicolonOnly)
+{
+    EXPECT_EQ(CleanForSpeech("a:b"), "a     b");
+    EXPECT_EQ(CleanForSpeech("a::b;"), "a          b     ");
+    EXPECT_EQ(CleanForSpeech(QString::fromUtf8("one\u2014two")), "one two");
+    const QString untouched = QString::fromUtf8("a--b \u2013 c, \"d\"\r\n-e");
+    EXPECT_EQ(CleanForSpeech(untouched), untouched);
+    EXPECT_EQ(CleanForSpeech(""), "");
+    EXPECT_EQ(CleanForSpeech(" lead"), " lead");
+}

@@ -1,0 +1,116 @@
+#include "speech/clsdict.h"
+#include "speech/clstalker.h"
+#include "testsupport.h"
+#include "wavinfo.h"
+
+#include <QSignalSpy>
+
+#include <gtest/gtest.h>
+
+// The Talker on the real espeak-ng voice, speaking into WAV files.
+namespace {
+
+class EspeakTalkerTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        PronDict().ClearWords();
+        Failure failure;
+        ASSERT_TRUE(talker.InitEngine(failure)) << failure.description.toStdString();
+        ASSERT_GE(talker.voiceList().size(), 2);
+    }
+    void TearDown() override { PronDict().ClearWords(); }
+
+    // Reads the text into a WAV file and returns what the file holds.
+    WavInfo readInto(const QString& name, const QString& text, QStringList* sentences = nullptr)
+    {
+        Failure failure;
+        const QString path = home.file(name);
+        EXPECT_TRUE(talker.SetWavOutput(path, failure)) << failure.description.toStdString();
+        QSignalSpy finished(&talker, &clsTalker::ReadingFinished);
+        QSignalSpy spoken(&talker, &clsTalker::SpeakingSentence);
+        talker.StoreTextFile(text);
+        talker.ReadText();
+        if (talker.isBusy())
+            EXPECT_TRUE(finished.wait(30000));
+        EXPECT_TRUE(talker.CancelWav(failure));
+        if (sentences)
+            for (const auto& args : spoken)
+                *sentences << args.at(0).toString();
+        return WavInfo::read(readBytes(path));
+    }
+
+    ScopedProgramHome home;
+    clsTalker talker;
+};
+
+} // namespace
+
+TEST_F(EspeakTalkerTest, ReadingIntoAWavFileGivesAFullValidFile)
+{
+    QStringList sentences;
+    const WavInfo wav =
+        readInto("a.wav", "Hello there. This is a reading test! Is it whole?", &sentences);
+    EXPECT_EQ(sentences, QStringList({"Hello there.", "This is a reading test!", "Is it whole?"}));
+    ASSERT_TRUE(wav.valid);
+    EXPECT_EQ(wav.sampleRate, 22050);
+    EXPECT_EQ(wav.bits, 16);
+    EXPECT_EQ(wav.channels, 1);
+    EXPECT_TRUE(wav.sizesAgree);
+    EXPECT_GT(wav.peak, 1000);
+    // Three short sentences: a few seconds, not a fragment.
+    EXPECT_GT(wav.seconds(), 2.0);
+    EXPECT_LT(wav.seconds(), 12.0);
+}
+
+TEST_F(EspeakTalkerTest, PronunciationListChangesWhatIsSpoken)
+{
+    const WavInfo plain = readInto("plain.wav", "Go now.");
+    auto pair = std::make_shared<clsWordPair>();
+    pair->OriginalWord = "go";
+    pair->NewWord = "walk slowly and carefully along the winding road";
+    PronDict().AddWordPair(pair);
+    const WavInfo translated = readInto("translated.wav", "Go now.");
+    EXPECT_GT(translated.seconds(), plain.seconds() * 2);
+}
+
+TEST_F(EspeakTalkerTest, PitchRateAndVoiceTagsChangeTheSound)
+{
+    const QString text = QStringLiteral("A quiet evening by the river.");
+    const WavInfo base = readInto("base.wav", text);
+    talker.ChangePitch(8);
+    readInto("high.wav", text);
+    EXPECT_NE(readBytes(home.file("base.wav")), readBytes(home.file("high.wav")));
+    talker.ChangePitch(0);
+    for (int i = 0; i < 10; ++i)
+        talker.Faster();
+    EXPECT_EQ(talker.TalkSpeed(), 10);
+    const WavInfo fast = readInto("fast.wav", text);
+    EXPECT_LT(fast.seconds(), base.seconds() * 0.7);
+    for (int i = 0; i < 10; ++i)
+        talker.Slower();
+    talker.SelectVoice(0);
+    readInto("tagged.wav", "[v:2]" + text);
+    EXPECT_EQ(talker.currentVoice(), 1);
+    EXPECT_NE(readBytes(home.file("base.wav")), readBytes(home.file("tagged.wav")));
+}
+
+TEST_F(EspeakTalkerTest, StopClosesTheFileMidway)
+{
+    Failure failure;
+    QString book;
+    for (int i = 0; i < 200; ++i)
+        book += QStringLiteral("This sentence is one of very many in a long text. ");
+    ASSERT_TRUE(talker.SetWavOutput(home.file("stopped.wav"), failure));
+    talker.StoreTextFile(book);
+    talker.ReadText();
+    QSignalSpy words(&talker, &clsTalker::SpeakingWord);
+    EXPECT_TRUE(words.wait(10000));
+    talker.StopSpeaking();
+    EXPECT_FALSE(talker.isBusy());
+    EXPECT_FALSE(talker.CancelWav(failure));
+    const WavInfo wav = WavInfo::read(readBytes(home.file("stopped.wav")));
+    EXPECT_TRUE(wav.valid);
+    EXPECT_TRUE(wav.sizesAgree);
+    EXPECT_LT(talker.Store().NextIndex(), 200);
+}
