@@ -1,5 +1,7 @@
 #include "diagnostics/widgetprompt.h"
 
+#include "diagnostics/fSHAREDErrorRpt.h"
+
 #include <QApplication>
 #include <QMessageBox>
 
@@ -18,8 +20,7 @@ cUserPrompt::Answer cWidgetPrompt::retryCancel(const QString& text)
 
 void cWidgetPrompt::showError(const QString& errorMessage, const QString& helpPage)
 {
-    // Replaced by the error report window.
-    Q_UNUSED(helpPage);
-    QMessageBox::critical(QApplication::activeWindow(), QApplication::applicationName(),
-                          errorMessage);
+    // A fresh window each time, so nothing of one report survives into the next.
+    fSHAREDErrorRpt report(QApplication::activeWindow());
+    report.ShowError(errorMessage, helpPage);
 }
