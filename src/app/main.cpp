@@ -1,4 +1,5 @@
 #include "app/commandline.h"
+#include "app/speechcommands.h"
 #include "diagnostics/log.h"
 #include "diagnostics/widgetprompt.h"
 #include "parlo_config.h"
@@ -24,10 +25,14 @@ int runWithoutWindow(const CommandLine& command, int argc, char** argv)
     case CommandLine::Mode::Error:
         std::fprintf(stderr, "parlo: %s\n", qPrintable(command.error));
         return 2;
-    default:
-        std::fprintf(stderr, "parlo: speech is not available in this build\n");
-        return 1;
+    case CommandLine::Mode::ListVoices:
+        return SpeechCommands::listVoices();
+    case CommandLine::Mode::Wav:
+        return SpeechCommands::readIntoWav(command);
+    case CommandLine::Mode::Window:
+        break;
     }
+    return 1;
 }
 
 } // namespace

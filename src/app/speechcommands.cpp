@@ -1,0 +1,147 @@
+#include "app/speechcommands.h"
+
+#include "app/commandline.h"
+#include "files/filesubs.h"
+#include "speech/clsdict.h"
+#include "speech/clstalker.h"
+
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QTimer>
+
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+
+int fail(const QString& message)
+{
+    std::fprintf(stderr, "parlo: %s\n", qPrintable(message));
+    return 1;
+}
+
+QString describe(const Failure& failure)
+{
+    return failure.description + " (" + QString::number(failure.number) + ")";
+}
+
+bool startEngine(clsTalker& talker, QString& problem)
+{
+    Failure failure;
+    if (talker.InitEngine(failure))
+        return true;
+    problem = "speech is not available: " + describe(failure);
+    return false;
+}
+
+// Why a document cannot be read, or empty when it can.
+QString unreadable(const QString& path, QString& text)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        return "cannot read " + path + ": no such file";
+    if (info.isDir())
+        return "cannot read " + path + ": it is a folder";
+    if (!cSharedFileSubs::instance().LoadTextFile(path, text))
+        return "cannot read " + path + ": permission denied or read error";
+    return {};
+}
+
+// A progress bar on stderr, redrawn a few times a second while the reading runs.
+class ProgressBar {
+public:
+    explicit ProgressBar(const clsStore& store) : m_store(store)
+    {
+        QObject::connect(&m_timer, &QTimer::timeout, [this] { draw(); });
+        m_timer.start(250);
+    }
+    void finish()
+    {
+        m_timer.stop();
+        draw();
+        std::fputc('\n', stderr);
+    }
+
+private:
+    void draw()
+    {
+        const int total = std::max(1, m_store.count());
+        const int done = std::min(total, m_store.NextIndex());
+        const int width = 40;
+        const int filled = int(qint64(done) * width / total);
+        std::fprintf(stderr, "\r[%s%s] %3d%%  sentence %d of %d",
+                     QByteArray(filled, '#').constData(),
+                     QByteArray(width - filled, '-').constData(), int(qint64(done) * 100 / total),
+                     done, total);
+        std::fflush(stderr);
+    }
+    const clsStore& m_store;
+    QTimer m_timer;
+};
+
+} // namespace
+
+namespace SpeechCommands {
+
+int listVoices()
+{
+    clsTalker talker;
+    QString problem;
+    if (!startEngine(talker, problem))
+        return fail(problem);
+    const QStringList voices = talker.voiceList();
+    const int width = int(QString::number(voices.size()).size());
+    for (int i = 0; i < voices.size(); ++i)
+        std::printf("%*d  %s\n", width, i + 1, qPrintable(voices[i]));
+    return 0;
+}
+
+int readIntoWav(const CommandLine& command)
+{
+    QString text;
+    QString problem = unreadable(command.document, text);
+    if (!problem.isEmpty())
+        return fail(problem);
+
+    clsTalker talker;
+    if (!startEngine(talker, problem))
+        return fail(problem);
+    const int voiceCount = int(talker.voiceList().size());
+    if (command.voice > voiceCount)
+        return fail(QStringLiteral("voice %1 is out of range: there are %2 voices (see "
+                                   "--list-voices)")
+                        .arg(command.voice)
+                        .arg(voiceCount));
+    if (command.voice >= 1)
+        talker.SelectVoice(command.voice - 1);
+    // Step by step, as the reader's own speed buttons do.
+    for (int step = 0; step < 40 && talker.TalkSpeed() < command.rate; ++step)
+        talker.Faster();
+    for (int step = 0; step < 40 && talker.TalkSpeed() > command.rate; ++step)
+        talker.Slower();
+    if (command.pitchGiven)
+        talker.ChangePitch(command.pitch);
+    PronDict().LoadWords();
+
+    Failure failure;
+    if (!talker.SetWavOutput(command.wavFile, failure))
+        return fail("cannot write " + command.wavFile + ": " + describe(failure));
+
+    QEventLoop loop;
+    QObject::connect(&talker, &clsTalker::ReadingFinished, &loop, &QEventLoop::quit);
+    std::unique_ptr<ProgressBar> progress;
+    if (isatty(fileno(stderr)))
+        progress = std::make_unique<ProgressBar>(talker.Store());
+    talker.StoreTextFile(text);
+    text.clear();
+    talker.ReadText();
+    if (talker.isBusy())
+        loop.exec();
+    if (progress)
+        progress->finish();
+    if (!talker.CancelWav(failure))
+        return fail("cannot complete " + command.wavFile + ": " + describe(failure));
+    return 0;
+}
+
+} // namespace SpeechCommands
