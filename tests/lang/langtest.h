@@ -1,0 +1,50 @@
+#pragma once
+
+#include "diagnostics/log.h"
+
+#include <QDir>
+#include <QFile>
+#include <QString>
+#include <QStringList>
+
+#include <ostream>
+
+// Readable QStrings in failure messages.
+inline void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+
+// The fixture folder that holds Languages/ with files in both encodings.
+inline QString langTestData()
+{
+    const QString folder = qEnvironmentVariable("PARLO_TEST_DATA");
+    return folder.isEmpty() ? QStringLiteral(LANG_TEST_DATA) : folder;
+}
+
+// Writes folder/Languages/name, creating the folders, in UTF-8 with the given line end.
+inline QString writeLanguageFile(const QString& folder, const QString& name,
+                                 const QStringList& lines, const QString& lineEnd = "\r\n")
+{
+    QDir().mkpath(folder + "/Languages");
+    const QString path = folder + "/Languages/" + name;
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        file.write((lines.join(lineEnd) + lineEnd).toUtf8());
+    return path;
+}
+
+// Watches the log's action trail for what one step added.
+class TrailWatch {
+public:
+    TrailWatch() { cSharedLogging::instance().AddAction(marker()); }
+    // The newest note, or "" when nothing was added since the watch began.
+    QString added() const
+    {
+        const QString last = cSharedLogging::instance().CurrentAction();
+        return last == marker() ? QString() : last;
+    }
+
+private:
+    static QString marker() { return QStringLiteral("-- lang test marker --"); }
+};
