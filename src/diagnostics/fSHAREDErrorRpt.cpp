@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QShortcut>
 #include <QStyle>
 #include <QVBoxLayout>
@@ -60,7 +61,9 @@ fSHAREDErrorRpt::fSHAREDErrorRpt(QWidget* parent) : QDialog(parent)
         this);
     intro->setWordWrap(true);
 
-    txtError = textBox(QStringLiteral("txtError"), QStringLiteral("Error"), 3, this);
+    // A long message scrolls; the space is better spent on the comment and the log.
+    txtError = textBox(QStringLiteral("txtError"), QStringLiteral("Error"), 4, this);
+    txtError->setFixedHeight(txtError->minimumHeight());
     txtError->setReadOnly(true);
     txtError->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
 
@@ -70,8 +73,9 @@ fSHAREDErrorRpt::fSHAREDErrorRpt(QWidget* parent) : QDialog(parent)
 
     fraComments = new QGroupBox(QStringLiteral("Your comments"), this);
     fraComments->setObjectName(QStringLiteral("fraComments"));
+    fraComments->setFlat(true);
     txtUserMessage =
-        textBox(QStringLiteral("txtUserMessage"), QStringLiteral("Your comments"), 4, fraComments);
+        textBox(QStringLiteral("txtUserMessage"), QStringLiteral("Your comments"), 3, fraComments);
     txtUserMessage->setPlaceholderText(
         QStringLiteral("What were you doing when the error happened?"));
     txtUserMessage->viewport()->installEventFilter(this);
@@ -80,7 +84,8 @@ fSHAREDErrorRpt::fSHAREDErrorRpt(QWidget* parent) : QDialog(parent)
 
     fraLog = new QGroupBox(this);
     fraLog->setObjectName(QStringLiteral("fraLog"));
-    txtLog = textBox(QStringLiteral("txtLog"), QStringLiteral("Log file"), 10, fraLog);
+    fraLog->setFlat(true);
+    txtLog = textBox(QStringLiteral("txtLog"), QStringLiteral("Log file"), 6, fraLog);
     txtLog->setReadOnly(true);
     txtLog->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     txtLog->setLineWrapMode(QPlainTextEdit::NoWrap);
@@ -121,6 +126,8 @@ fSHAREDErrorRpt::fSHAREDErrorRpt(QWidget* parent) : QDialog(parent)
     layout->addLayout(top);
     layout->addWidget(fraComments, 2);
     layout->addWidget(fraLog, 5);
+    // Takes the slack only while both frames are hidden.
+    layout->addStretch(0);
     layout->addLayout(actions);
 
     connect(cmdShowComments, &QPushButton::clicked, this, &fSHAREDErrorRpt::cmdShowComments_Click);
@@ -147,6 +154,8 @@ void fSHAREDErrorRpt::LoadError(const QString& errorMessage, const QString& help
     m_logFilename = cSharedLogging::instance().CurrentLogFilename();
     fraLog->setTitle(m_logFilename.isEmpty() ? QStringLiteral("Log file") : m_logFilename);
     txtLog->setPlainText(ErrorReport::displayLineEnds(ErrorReport::loadLog(m_logFilename)));
+    // The lines that led to the error are the last ones.
+    txtLog->moveCursor(QTextCursor::End);
 }
 
 void fSHAREDErrorRpt::ShowError(const QString& errorMessage, const QString& helpIndex)
@@ -168,8 +177,20 @@ ErrorReport fSHAREDErrorRpt::report() const
 
 void fSHAREDErrorRpt::growToFit()
 {
-    const QSize wanted = sizeHint();
-    resize(qMax(width(), wanted.width()), qMax(height(), wanted.height()));
+    const QScreen* screen = this->screen();
+    if (!screen) {
+        resize(sizeHint().expandedTo(size()));
+        return;
+    }
+    // Grown downwards, the window's buttons could end up below the bottom of the screen.
+    const QRect available = screen->availableGeometry();
+    const QSize frame = frameGeometry().size() - size();
+    resize(sizeHint().expandedTo(size()).boundedTo(available.size() - frame));
+    QRect placed = frameGeometry();
+    placed.moveBottom(qMin(placed.bottom(), available.bottom()));
+    placed.moveTop(qMax(placed.top(), available.top()));
+    if (placed.topLeft() != frameGeometry().topLeft())
+        move(placed.topLeft());
 }
 
 void fSHAREDErrorRpt::cmdShowComments_Click()

@@ -1,10 +1,7 @@
 #include "diagnostics/errorreport.h"
 
-#include "diagnostics/log.h"
 #include "diagtestsupport.h"
-#include "parlo_config.h"
 #include "testsupport.h"
-#include "util/identity.h"
 
 #include <QDir>
 #include <QFile>
@@ -126,15 +123,6 @@ TEST(ErrorReportMail, CharactersOfTheHeaderCannotBreakTheAddress)
     report.logFilename = "log.txt";
     EXPECT_TRUE(report.mailBody().startsWith("Error Report: Parlo 0.1.0, Lab %26 Co %231 "));
     EXPECT_EQ(report.header(), "Error Report: Parlo 0.1.0, Lab & Co #1");
-}
-
-TEST(ErrorReportMail, IdentityIsThisProgramOnThisSystem)
-{
-    const auto identity = ErrorReport::Identity::current();
-    EXPECT_EQ(identity.title, "Parlo");
-    EXPECT_EQ(identity.version, cSHAREDSubs::instance().AppVersion());
-    EXPECT_EQ(identity.osName, cSharedOSInfo::instance().fOSName());
-    EXPECT_EQ(identity.mailbox, PARLO_BUG_MAILBOX);
 }
 
 TEST(ErrorReportView, TextIsFramedByTheInstructions)
