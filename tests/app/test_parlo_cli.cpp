@@ -1,0 +1,158 @@
+#include "qtprint.h"
+#include "testsupport.h"
+#include "wavinfo.h"
+
+#include <QProcess>
+#include <QRegularExpression>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Outcome {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+// Runs parlo without any display, with its program folder in home.
+Outcome parlo(const ScopedProgramHome& home, const QStringList& arguments)
+{
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        env.remove(QString::fromLatin1(name));
+    env.insert(QStringLiteral("PARLO_HOME"), home.path());
+    process.setProcessEnvironment(env);
+    process.start(QStringLiteral(PARLO_BINARY), arguments);
+    Outcome run;
+    if (!process.waitForFinished(120000)) {
+        process.kill();
+        process.waitForFinished();
+        return run;
+    }
+    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    run.out = QString::fromUtf8(process.readAllStandardOutput());
+    run.err = QString::fromUtf8(process.readAllStandardError());
+    return run;
+}
+
+class ParloCli : public ::testing::Test {
+protected:
+    QString write(const QString& name, const QByteArray& text)
+    {
+        writeBytes(home.file(name), text);
+        return home.file(name);
+    }
+    // Reads text into a WAV file; the file's bytes, empty when parlo failed.
+    QByteArray wavOf(const QByteArray& text, const QStringList& options = {})
+    {
+        const QString in = write("in.txt", text);
+        const QString out = home.file("out.wav");
+        QFile::remove(out);
+        const Outcome run = parlo(home, options + QStringList{"--wav", out, in});
+        EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+        EXPECT_EQ(run.err, "");
+        return readBytes(out);
+    }
+    // A failed run: non-zero, one line on stderr naming the problem, no output file.
+    void expectRefused(const QStringList& arguments, const QString& named)
+    {
+        const Outcome run = parlo(home, arguments);
+        EXPECT_NE(run.exitCode, 0);
+        EXPECT_EQ(run.err.count('\n'), 1) << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains(named)) << run.err.toStdString();
+        EXPECT_FALSE(QFile::exists(home.file("out.wav")));
+    }
+
+    ScopedProgramHome home;
+};
+
+const QByteArray kText = "The garden was quiet in the evening. A bird sang on the old wall! "
+                         "Did anyone hear it?\r\nNobody answered.";
+
+} // namespace
+
+TEST_F(ParloCli, ListsNumberedVoices)
+{
+    const Outcome run = parlo(home, {"--list-voices"});
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    const QStringList lines = run.out.split('\n', Qt::SkipEmptyParts);
+    ASSERT_GE(lines.size(), 2);
+    const QRegularExpression line(QStringLiteral("^ *(\\d+)  \\S.*$"));
+    for (int i = 0; i < lines.size(); ++i) {
+        const auto match = line.match(lines[i]);
+        ASSERT_TRUE(match.hasMatch()) << lines[i].toStdString();
+        EXPECT_EQ(match.captured(1).toInt(), i + 1);
+    }
+}
+
+TEST_F(ParloCli, ReadsTheWholeFileIntoAWav)
+{
+    const WavInfo wav = WavInfo::read(wavOf(kText));
+    ASSERT_TRUE(wav.valid);
+    EXPECT_EQ(wav.sampleRate, 22050);
+    EXPECT_EQ(wav.bits, 16);
+    EXPECT_EQ(wav.channels, 1);
+    EXPECT_TRUE(wav.sizesAgree);
+    EXPECT_GT(wav.peak, 1000);
+
+    // The engine alone on the same text: our sentence-by-sentence reading must not lose
+    // or add any noticeable part of it.
+    const QString reference = home.file("reference.wav");
+    ASSERT_EQ(QProcess::execute("espeak-ng", {"-w", reference, "-f", home.file("in.txt")}), 0);
+    const WavInfo engine = WavInfo::read(readBytes(reference));
+    ASSERT_TRUE(engine.valid);
+    EXPECT_NEAR(wav.seconds(), engine.seconds(), engine.seconds() * 0.15);
+}
+
+TEST_F(ParloCli, AppliesThePronunciationList)
+{
+    const double plain = WavInfo::read(wavOf("Go now.")).seconds();
+    write("pl2Dict.txt", "go,walk slowly and carefully along the winding road\r\n");
+    const double translated = WavInfo::read(wavOf("Go now.")).seconds();
+    EXPECT_GT(translated, plain * 2);
+}
+
+TEST_F(ParloCli, VoiceOptionAndInlineTagChooseTheSameVoice)
+{
+    const QByteArray plain = wavOf("Hello there.");
+    const QByteArray chosen = wavOf("Hello there.", {"--voice", "2"});
+    const QByteArray tagged = wavOf("[v:2]Hello there.");
+    EXPECT_NE(plain, chosen);
+    EXPECT_EQ(chosen, tagged);
+}
+
+TEST_F(ParloCli, RateAndPitchChangeTheSpeech)
+{
+    const QByteArray text = "A quiet evening by the river, far from the town.";
+    const WavInfo normal = WavInfo::read(wavOf(text));
+    const WavInfo fast = WavInfo::read(wavOf(text, {"--rate", "10"}));
+    const WavInfo slow = WavInfo::read(wavOf(text, {"--rate", "-10"}));
+    EXPECT_LT(fast.seconds(), normal.seconds() * 0.6);
+    EXPECT_GT(slow.seconds(), normal.seconds() * 1.6);
+    const QByteArray high = wavOf(text, {"--pitch", "9"});
+    EXPECT_NE(high, wavOf(text));
+    EXPECT_NEAR(WavInfo::read(high).seconds(), normal.seconds(), normal.seconds() * 0.1);
+}
+
+TEST_F(ParloCli, EmptyFileGivesAnEmptyValidWav)
+{
+    const WavInfo wav = WavInfo::read(wavOf(""));
+    EXPECT_TRUE(wav.valid);
+    EXPECT_EQ(wav.dataBytes, 0);
+}
+
+TEST_F(ParloCli, RefusesWhatItCannotDo)
+{
+    const QString in = write("in.txt", kText);
+    const QString out = home.file("out.wav");
+    expectRefused({"--wav", out, home.file("missing.txt")}, "missing.txt");
+    expectRefused({"--wav", out, home.path()}, home.path());
+    expectRefused({"--wav", home.file("no/such/folder/out.wav"), in}, "no/such/folder/out.wav");
+    expectRefused({"--voice", "999", "--wav", out, in}, "999");
+    expectRefused({"--voice", "0", "--wav", out, in}, "0");
+    expectRefused({"--rate", "11", "--wav", out, in}, "11");
+    expectRefused({"--pitch", "x", "--wav", out, in}, "x");
+    expectRefused({"--wav", out}, "FILE");
+}
