@@ -1,0 +1,173 @@
+#include "reader/bookmarks.h"
+
+#include "diagnostics/failure.h"
+#include "files/filesubs.h"
+#include "util/programpaths.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+const QString kModule = QStringLiteral("mSHAREDBookmarks");
+
+// What a settings file cannot hold in a name, and the quotes a command line leaves behind.
+QString withoutUnstorable(QString text)
+{
+    text.remove('"');
+    text.remove(',');
+    text.remove('\r');
+    text.remove('\n');
+    return text;
+}
+
+// The value as a cursor offset; false with the error number when it is no number or does
+// not fit 32 bits. Text from the file carries the blanks of printed numbers.
+bool toPosition(const QVariant& value, qint64& position, int& error)
+{
+    if (value.typeId() == QMetaType::Bool) {
+        position = 0; // a hand-edited "True" is no place in a text
+        return true;
+    }
+    bool ok = false;
+    const double number = value.typeId() == QMetaType::QString
+                              ? QLocale::c().toDouble(value.toString().trimmed(), &ok)
+                              : value.toDouble(&ok);
+    if (!ok || !std::isfinite(number)) {
+        error = Err::TypeMismatch;
+        return false;
+    }
+    const double whole = std::nearbyint(number);
+    if (whole > std::numeric_limits<qint32>::max() || whole < std::numeric_limits<qint32>::min()) {
+        error = Err::Overflow;
+        return false;
+    }
+    position = qint64(whole);
+    return true;
+}
+
+} // namespace
+
+void cBookmarks::initialiseifnecessary()
+{
+    if (m_initialised)
+        return;
+    m_bookmarkFile = ProgramPaths::programFile(QStringLiteral("BookMarks.ini"));
+    // Set first, so that loadbookmarks' own call returns at once.
+    m_initialised = true;
+    loadbookmarks();
+}
+
+void cBookmarks::loadbookmarks()
+{
+    initialiseifnecessary();
+    m_store.LoadSettings(m_bookmarkFile);
+    m_stored.clear();
+}
+
+void cBookmarks::savebookmarks()
+{
+    initialiseifnecessary();
+    if (QFileInfo(m_bookmarkFile).isFile()) {
+        QFile probe(m_bookmarkFile);
+        if (!probe.open(QIODevice::ReadOnly)) {
+            // Writing now would replace bookmarks this run has never seen.
+            noteFailure(Err::PermissionDenied, QStringLiteral("sub savebookmarks"), kModule);
+            return;
+        }
+        probe.close();
+        // Another Parlo may have saved since this one loaded: keep its bookmarks and put
+        // this run's on top of them.
+        m_store.LoadSettings(m_bookmarkFile);
+        for (const auto& [key, value] : m_stored)
+            m_store.StoreSetting(key, value);
+    }
+    m_store.SaveSettings(m_bookmarkFile);
+}
+
+void cBookmarks::storebookmark(const QString& documentPath, qint32 position)
+{
+    if (documentPath.isEmpty())
+        return;
+    initialiseifnecessary();
+    const QString name = nameKey(documentPath);
+    if (name.isEmpty())
+        return;
+    remember(name, QVariant::fromValue<qint32>(position));
+    remember(pathKey(documentPath), QVariant::fromValue<qint32>(position));
+}
+
+qint32 cBookmarks::retrievebookmark(const QString& documentPath)
+{
+    initialiseifnecessary();
+    const QString path = pathKey(documentPath);
+    const QString name = nameKey(documentPath);
+    QVariant value;
+    if (!path.isEmpty() && m_store.IsSettingPresent(path))
+        value = m_store.RetrieveSetting(path, 0);
+    else if (!name.isEmpty() && !hasPathEntryNamed(name))
+        value = m_store.RetrieveSetting(name, 0);
+    else
+        return 0; // a namesake in another folder has its own place; this one is new
+    qint64 position = 0;
+    int error = 0;
+    if (!toPosition(value, position, error)) {
+        noteFailure(error, QStringLiteral("function retrievebookmark"), kModule);
+        return 0;
+    }
+    // A negative offset (a hand-edited file) means the start.
+    return position < 0 ? 0 : qint32(position);
+}
+
+QString cBookmarks::nameKey(const QString& documentPath)
+{
+    return withoutUnstorable(cSharedFileSubs::FileOnly(QString(documentPath).remove('"')))
+        .toUpper();
+}
+
+QString cBookmarks::pathKey(const QString& documentPath)
+{
+    const QString path = QString(documentPath).remove('"');
+    if (path.isEmpty())
+        return {};
+    return withoutUnstorable(QDir::cleanPath(QFileInfo(path).absoluteFilePath()));
+}
+
+void cBookmarks::remember(const QString& key, const QVariant& value)
+{
+    m_store.StoreSetting(key, value);
+    for (auto& entry : m_stored) {
+        if (entry.first.compare(key, Qt::CaseInsensitive) == 0) {
+            entry.second = value;
+            return;
+        }
+    }
+    m_stored.emplace_back(key, value);
+}
+
+bool cBookmarks::hasPathEntryNamed(const QString& nameKey) const
+{
+    // Path entries are the ones that start at the root; file-name entries hold no "/".
+    for (int i = 1; i <= m_store.SettingsCount(); ++i) {
+        const QString entry = m_store.SettingNameByIndex(i);
+        if (entry.startsWith('/') &&
+            cSharedFileSubs::FileOnly(entry).compare(nameKey, Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
+}
+
+namespace mSharedBookmarks {
+
+cBookmarks& instance()
+{
+    static cBookmarks bookmarks;
+    return bookmarks;
+}
+
+} // namespace mSharedBookmarks

@@ -1,0 +1,81 @@
+#pragma once
+
+#include "settings/settings.h"
+
+#include <QString>
+#include <QVariant>
+
+#include <utility>
+#include <vector>
+
+// The reading position of every document the reader has shown, kept in a settings store of
+// its own and in BookMarks.ini in the program folder. The file is read on the first call and
+// written by savebookmarks, normally once at exit.
+//
+// Each bookmark is an entry named after the document's file name in upper case ("BOOK.TXT")
+// holding the 0-based cursor offset. Two documents with the same name in different folders
+// would share that entry, and the second one left would overwrite the first one's place, so
+// each store also keeps an entry under the document's full path; a lookup prefers it and
+// falls back to the file name only for documents that were never bookmarked by path (files
+// written before paths were kept).
+class cBookmarks {
+public:
+    cBookmarks() = default;
+    cBookmarks(const cBookmarks&) = delete;
+    cBookmarks& operator=(const cBookmarks&) = delete;
+
+    void initialiseifnecessary();
+    void loadbookmarks();
+    // Rewrites the file with what it holds now plus every bookmark stored during this run,
+    // so a second Parlo running beside this one keeps its bookmarks too.
+    void savebookmarks();
+    void storebookmark(const QString& documentPath, qint32 position);
+    // 0 for a document never seen, and for a value that is no usable position.
+    qint32 retrievebookmark(const QString& documentPath);
+
+    bool Initialised() const { return m_initialised; }
+    QString BookmarkFile() const { return m_bookmarkFile; }
+    cSHAREDSettings& BookmarkStore() { return m_store; }
+
+    // The entry names for a document: its upper-cased file name, and its full path. Double
+    // quotes (from a command line) and commas (which the settings file cannot keep in a
+    // name) are left out, so a bookmark is found under the name it was stored with.
+    static QString nameKey(const QString& documentPath);
+    static QString pathKey(const QString& documentPath);
+
+private:
+    void remember(const QString& key, const QVariant& value);
+    bool hasPathEntryNamed(const QString& nameKey) const;
+
+    bool m_initialised = false;
+    QString m_bookmarkFile;
+    cSHAREDSettings m_store;
+    // Entries stored during this run, in order, replayed over the file when saving.
+    std::vector<std::pair<QString, QVariant>> m_stored;
+};
+
+// The program-wide bookmarks, as the reader window calls them.
+namespace mSharedBookmarks {
+cBookmarks& instance();
+
+inline void initialiseifnecessary()
+{
+    instance().initialiseifnecessary();
+}
+inline void loadbookmarks()
+{
+    instance().loadbookmarks();
+}
+inline void savebookmarks()
+{
+    instance().savebookmarks();
+}
+inline void storebookmark(const QString& documentPath, qint32 position)
+{
+    instance().storebookmark(documentPath, position);
+}
+inline qint32 retrievebookmark(const QString& documentPath)
+{
+    return instance().retrievebookmark(documentPath);
+}
+} // namespace mSharedBookmarks

@@ -1,0 +1,186 @@
+#include "reader/bookmarks.h"
+
+#include "diagnostics/failure.h"
+#include "diagnostics/log.h"
+#include "testsupport.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+class Bookmarks : public ::testing::Test {
+protected:
+    // Each cBookmarks is what one run of the program holds.
+    std::unique_ptr<cBookmarks> newRun() { return std::make_unique<cBookmarks>(); }
+    QString file() const { return home.file("BookMarks.ini"); }
+    static QString lastAction() { return cSharedLogging::instance().CurrentAction(); }
+
+    ScopedProgramHome home;
+    RecordingPrompt prompt;
+};
+
+TEST_F(Bookmarks, PositionsSurviveAnOrderlyExitAndOnlyThat)
+{
+    auto first = newRun();
+    EXPECT_FALSE(first->Initialised());
+    EXPECT_EQ(first->retrievebookmark("/books/a.txt"), 0);
+    EXPECT_TRUE(first->Initialised());
+    EXPECT_EQ(first->BookmarkFile(), file());
+    first->storebookmark("/books/a.txt", 120);
+    first->storebookmark("/books/b.txt", 7);
+    first->storebookmark("/books/a.txt", 125); // replaces, keeps its place
+    EXPECT_EQ(first->retrievebookmark("/books/a.txt"), 125);
+    // Nothing reaches the disk before the exit.
+    EXPECT_FALSE(QFile::exists(file()));
+    first->savebookmarks();
+
+    // The described file: upper-cased names in the order first stored, printed numbers.
+    const QByteArray bytes = readBytes(file());
+    EXPECT_TRUE(bytes.startsWith("A.TXT, 125 \r\n")) << bytes.constData();
+    EXPECT_LT(bytes.indexOf("A.TXT, 125"), bytes.indexOf("B.TXT, 7 "));
+
+    auto second = newRun();
+    EXPECT_EQ(second->retrievebookmark("/books/a.txt"), 125);
+    EXPECT_EQ(second->retrievebookmark("/books/b.txt"), 7);
+    EXPECT_EQ(second->retrievebookmark("/books/never.txt"), 0);
+    second->storebookmark("/books/b.txt", 8);
+    // A run that ends without the orderly exit leaves the previous run's file.
+    second.reset();
+    EXPECT_EQ(newRun()->retrievebookmark("/books/b.txt"), 7);
+    EXPECT_TRUE(prompt.messages.isEmpty() && prompt.errors.isEmpty());
+}
+
+TEST_F(Bookmarks, QuotedPathsBlanksAndNonAsciiNamesAreFoundAgain)
+{
+    const QString path = QString::fromUtf8("/home/ana/Mis libros/Ñandú und Öl – Teil 2.txt");
+    auto first = newRun();
+    // A command line passes a path with blanks in double quotes.
+    first->storebookmark('"' + path + '"', 4711);
+    EXPECT_EQ(first->retrievebookmark(path), 4711);
+    first->storebookmark("/home/ana/Smith, John - Letters.txt", 33);
+    first->savebookmarks();
+    EXPECT_TRUE(readBytes(file()).contains(QString::fromUtf8("ÑANDÚ UND ÖL").toUtf8()));
+
+    auto second = newRun();
+    EXPECT_EQ(second->retrievebookmark(path), 4711);
+    EXPECT_EQ(second->retrievebookmark('"' + path + '"'), 4711);
+    // The file cannot keep a comma in a name; the bookmark is found without it all the same.
+    EXPECT_EQ(second->retrievebookmark("/home/ana/Smith, John - Letters.txt"), 33);
+}
+
+TEST_F(Bookmarks, NamesakesInDifferentFoldersKeepTheirOwnPlaces)
+{
+    auto first = newRun();
+    first->storebookmark("/books/english/notes.txt", 500);
+    // Opened for the first time: it starts at the top, not at its namesake's place.
+    EXPECT_EQ(first->retrievebookmark("/books/german/notes.txt"), 0);
+    first->storebookmark("/books/german/NOTES.TXT", 30);
+    EXPECT_EQ(first->retrievebookmark("/books/english/notes.txt"), 500);
+    first->savebookmarks();
+
+    auto second = newRun();
+    EXPECT_EQ(second->retrievebookmark("/books/english/notes.txt"), 500);
+    EXPECT_EQ(second->retrievebookmark("/books/german/NOTES.TXT"), 30);
+    // Letter case does not tell bookmarks apart, as with every name in the settings file.
+    EXPECT_EQ(second->retrievebookmark("/books/german/notes.txt"), 30);
+}
+
+TEST_F(Bookmarks, FileFromBeforePathsWereKeptStillWorks)
+{
+    writeBytes(file(), "MOBY DICK.TXT, 5000 \r\nEMMA.TXT,12\r\n");
+    auto run = newRun();
+    EXPECT_EQ(run->retrievebookmark("/anywhere/Moby Dick.txt"), 5000);
+    EXPECT_EQ(run->retrievebookmark("emma.txt"), 12);
+    run->storebookmark("/anywhere/Moby Dick.txt", 5100);
+    // Once a document has a place of its own, a namesake elsewhere no longer borrows it.
+    EXPECT_EQ(run->retrievebookmark("/elsewhere/Moby Dick.txt"), 0);
+    run->savebookmarks();
+    const QByteArray bytes = readBytes(file());
+    EXPECT_TRUE(bytes.startsWith("MOBY DICK.TXT, 5100 \r\nEMMA.TXT,12\r\n")) << bytes.constData();
+}
+
+TEST_F(Bookmarks, ValuesThatAreNoPositionGiveTheStart)
+{
+    writeBytes(file(), "WORDS.TXT,abc\r\nHUGE.TXT, 99999999999 \r\nBACK.TXT,-5\r\n"
+                       "FINE.TXT, 12 \r\nTRUE.TXT,True\r\nEMPTY.TXT,\r\n");
+    auto run = newRun();
+    EXPECT_EQ(run->retrievebookmark("/x/fine.txt"), 12);
+    EXPECT_EQ(run->retrievebookmark("/x/words.txt"), 0);
+    EXPECT_EQ(lastAction(),
+              "Type mismatch (13) in function retrievebookmark of module mSHAREDBookmarks");
+    EXPECT_EQ(run->retrievebookmark("/x/huge.txt"), 0);
+    EXPECT_EQ(lastAction(), "Overflow (6) in function retrievebookmark of module mSHAREDBookmarks");
+    EXPECT_EQ(run->retrievebookmark("/x/back.txt"), 0);
+    EXPECT_EQ(run->retrievebookmark("/x/true.txt"), 0);
+    EXPECT_EQ(run->retrievebookmark("/x/empty.txt"), 0);
+    // Empty paths and folders are no documents.
+    run->storebookmark("", 3);
+    run->storebookmark("/x/", 3);
+    run->storebookmark("\"\"", 3);
+    EXPECT_EQ(run->BookmarkStore().SettingsCount(), 6);
+}
+
+TEST_F(Bookmarks, MissingFileIsCreatedAtExit)
+{
+    auto run = newRun();
+    EXPECT_EQ(run->retrievebookmark("/x/a.txt"), 0);
+    EXPECT_TRUE(prompt.messages.isEmpty() && prompt.errors.isEmpty());
+    run->storebookmark("/x/a.txt", 1);
+    run->savebookmarks();
+    EXPECT_TRUE(readBytes(file()).startsWith("A.TXT, 1 \r\n"));
+}
+
+TEST_F(Bookmarks, ReadOnlyFileIsNeverLost)
+{
+    writeBytes(file(), "OLD.TXT, 9 \r\n");
+    QFile::setPermissions(file(), QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+    auto run = newRun();
+    run->storebookmark("/x/new.txt", 4);
+    // The store clears the read-only flag when it may; both bookmarks are kept.
+    run->savebookmarks();
+    EXPECT_TRUE(readBytes(file()).startsWith("OLD.TXT, 9 \r\nNEW.TXT, 4 \r\n"));
+
+    // When the file cannot be written at all, the old one stays whole and the user is told.
+    const QByteArray before = readBytes(file());
+    run->BookmarkStore().setWriter(
+        [](const QString&, const QByteArray&) { return int(Err::PathFileAccess); });
+    QFile::setPermissions(file(), QFile::ReadOwner);
+    run->storebookmark("/x/new.txt", 5);
+    run->savebookmarks();
+    EXPECT_EQ(readBytes(file()), before);
+    EXPECT_FALSE(prompt.messages.isEmpty() && prompt.errors.isEmpty());
+    EXPECT_EQ(run->retrievebookmark("/x/new.txt"), 5);
+}
+
+TEST_F(Bookmarks, TwoParlosRunningSideBySideKeepEachOthersBookmarks)
+{
+    auto left = newRun();
+    auto right = newRun();
+    EXPECT_EQ(left->retrievebookmark("/x/left.txt"), 0);
+    EXPECT_EQ(right->retrievebookmark("/x/right.txt"), 0);
+    right->storebookmark("/x/right.txt", 22);
+    right->savebookmarks();
+    left->storebookmark("/x/left.txt", 11);
+    // This one showed right.txt too and left it at the top; the later exit wins for it.
+    left->storebookmark("/x/right.txt", 0);
+    left->savebookmarks();
+    auto next = newRun();
+    EXPECT_EQ(next->retrievebookmark("/x/left.txt"), 11);
+    EXPECT_EQ(next->retrievebookmark("/x/right.txt"), 0);
+}
+
+TEST_F(Bookmarks, TheProgramWideModuleServesTheReader)
+{
+    mSharedBookmarks::storebookmark("/x/module.txt", 77);
+    EXPECT_EQ(mSharedBookmarks::retrievebookmark("/x/module.txt"), 77);
+    EXPECT_EQ(&mSharedBookmarks::instance(), &mSharedBookmarks::instance());
+    mSharedBookmarks::savebookmarks();
+    EXPECT_TRUE(QFile::exists(file()));
+}
+
+} // namespace
