@@ -431,7 +431,7 @@ void cSHAREDSettings::LoadSettings(const QString& settingsFile)
 
 // ---- sets -------------------------------------------------------------------------------
 
-int cSHAREDSettings::LastIndexInSet(const QString& settingTitle)
+int cSHAREDSettings::LastIndexInSet(const QString& settingTitle) const
 {
     const QVariant value = RetrieveSetting(settingTitle.toUpper() + "_INDEX");
     if (!value.isValid())
@@ -492,31 +492,29 @@ int cSHAREDSettings::AddToSet(const QString& setName, const QVariant& value)
     return next;
 }
 
-bool cSHAREDSettings::ValueInSet(const QString& setName, const QVariant& valueToFind)
+int cSHAREDSettings::firstMemberEqualTo(const QString& upperSet, const QVariant& value) const
 {
-    const QString set = setName.toUpper();
-    const QString wanted = plainText(heldValue(valueToFind));
-    const int highest = highestMember(set, LastIndexInSet(set));
+    const QString wanted = plainText(heldValue(value));
+    const int highest = highestMember(upperSet, LastIndexInSet(upperSet));
     for (int i = 1; i <= highest; ++i) {
-        const Entry* member = find(memberName(set, i));
+        const Entry* member = find(memberName(upperSet, i));
         if (member && cSharedText::StringsEqual(plainText(member->setting.KeyValue), wanted))
-            return true;
+            return i;
     }
-    return false;
+    return 0;
+}
+
+bool cSHAREDSettings::ValueInSet(const QString& setName, const QVariant& valueToFind) const
+{
+    return firstMemberEqualTo(setName.toUpper(), valueToFind) > 0;
 }
 
 void cSHAREDSettings::DeleteFromSetByValue(const QString& setName, const QVariant& valueToFind)
 {
     const QString set = setName.toUpper();
-    const QString wanted = plainText(heldValue(valueToFind));
-    const int highest = highestMember(set, LastIndexInSet(set));
-    for (int i = 1; i <= highest; ++i) {
-        const Entry* member = find(memberName(set, i));
-        if (member && cSharedText::StringsEqual(plainText(member->setting.KeyValue), wanted)) {
-            DeleteFromSetByIndex(set, i);
-            return;
-        }
-    }
+    const int index = firstMemberEqualTo(set, valueToFind);
+    if (index > 0)
+        DeleteFromSetByIndex(set, index);
 }
 
 void cSHAREDSettings::DeleteFromSetByIndex(const QString& setName, int index)
@@ -543,7 +541,7 @@ void cSHAREDSettings::DeleteFromSetByIndex(const QString& setName, int index)
     StoreSetting(set + "_INDEX", last - 1);
 }
 
-int cSHAREDSettings::SetCount(const QString& settingTitle)
+int cSHAREDSettings::SetCount(const QString& settingTitle) const
 {
     const QString set = settingTitle.toUpper();
     const int last = LastIndexInSet(set);

@@ -77,10 +77,10 @@ public:
 
     // Sets. Set names are used in upper case.
     int AddToSet(const QString& setName, const QVariant& value);
-    int LastIndexInSet(const QString& settingTitle);
+    int LastIndexInSet(const QString& settingTitle) const;
     void DeleteFromSetByValue(const QString& setName, const QVariant& valueToFind);
-    bool ValueInSet(const QString& setName, const QVariant& valueToFind);
-    int SetCount(const QString& settingTitle);
+    bool ValueInSet(const QString& setName, const QVariant& valueToFind) const;
+    int SetCount(const QString& settingTitle) const;
     void DeleteASet(const QString& setName);
 
     // The file's bytes for the current store, as SaveSettings writes them.
@@ -108,6 +108,8 @@ private:
     void removeKey(const QString& key);
     // The highest existing member index of the set not above last, 0 when none.
     int highestMember(const QString& upperSet, int last) const;
+    // The first member whose text equals the value's, 0 when none.
+    int firstMemberEqualTo(const QString& upperSet, const QVariant& value) const;
 
     std::vector<Entry> m_entries;
     QHash<QString, qsizetype> m_positions;

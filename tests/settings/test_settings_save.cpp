@@ -124,7 +124,10 @@ TEST(SettingsSave, AReadOnlyFileIsMadeWritableAndWritten)
     EXPECT_TRUE(c.settings.SaveSettings(c.file));
     EXPECT_EQ(readBytes(c.file), kNew);
     EXPECT_TRUE(c.prompt.messages.isEmpty());
-    EXPECT_TRUE(QFile::permissions(c.file) & QFile::WriteOwner);
+    // Made writable for the owner, readable by others as before.
+    const auto permissions = QFile::permissions(c.file);
+    EXPECT_TRUE(permissions & QFile::WriteOwner);
+    EXPECT_TRUE(permissions & QFile::ReadOther);
 }
 
 TEST(SettingsSave, AFileThatStaysReadOnlyIsRefused)
@@ -230,6 +233,18 @@ TEST(SettingsSave, AFileOnAReadOnlyDiskIsRefused)
     EXPECT_EQ(prompt.messages, QStringList{kReadOnly});
     EXPECT_EQ(readBytes(file), QByteArray("LANGID,English\r\n"));
     EXPECT_EQ(settings.RetrieveSetting("LangID").toString(), "Deutsch");
+}
+
+TEST(SettingsSave, ALinkedSettingsFileStaysALink)
+{
+    ScopedProgramHome home;
+    writeBytes(home.file("real.ini"), "A,0\r\n");
+    ASSERT_TRUE(QFile::link(home.file("real.ini"), home.file("Parlo.ini")));
+    cSHAREDSettings settings;
+    settings.StoreSetting("A", 1);
+    ASSERT_TRUE(settings.SaveSettings(home.file("Parlo.ini")));
+    EXPECT_TRUE(QFileInfo(home.file("Parlo.ini")).isSymLink());
+    EXPECT_EQ(readBytes(home.file("real.ini")), QByteArray("A, 1 \r\n"));
 }
 
 TEST(SettingsSave, ANewFileGetsOrdinaryPermissions)
