@@ -56,8 +56,8 @@ fSHAREDErrorRpt::fSHAREDErrorRpt(QWidget* parent) : QDialog(parent)
     icon->setAlignment(Qt::AlignTop);
     auto* intro = new QLabel(
         QStringLiteral(
-            "Parlo has run into an error. You can send a report of it to the makers, "
-            "together with the log below; a few words about what you were doing help most."),
+            "Parlo has run into an error. You can send a report of it, with Parlo's log, to "
+            "the makers; a few words about what you were doing help most."),
         this);
     intro->setWordWrap(true);
 
