@@ -1,5 +1,208 @@
 #include "platform/voice/espeakvoice.h"
 #include "voicetestsupport.h"
 
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
 #include <gtest/gtest.h>
-TEST(AudioPathPlaceholder, Nothing) {}
+
+// Qt looks for the sound system once per process, so each of these tests runs the
+// matching DISABLED_ test in a child process with a sound system of its own.
+
+namespace {
+
+constexpr qint64 Rate = 22050;
+
+const QString Sentence = QStringLiteral(
+    "The quick brown fox jumps over the lazy dog, and the children played near the old stone "
+    "bridge until the sun went down behind the hills. ");
+
+bool childMode(const char* mode)
+{
+    return qgetenv("PARLO_AUDIO_CHILD") == mode;
+}
+
+void expectChildPassed(int rc, const QString& output)
+{
+    EXPECT_EQ(rc, 0) << output.toStdString();
+    EXPECT_TRUE(output.contains(QStringLiteral("[  PASSED  ] 1 test"))) << output.toStdString();
+    EXPECT_FALSE(output.contains(QStringLiteral("SKIPPED"))) << output.toStdString();
+}
+
+std::unique_ptr<cEspeakVoice> englishVoice()
+{
+    Failure failure;
+    auto voice = cEspeakVoice::create(failure, QStringLiteral("en-us"));
+    EXPECT_TRUE(voice) << failure.number;
+    return voice;
+}
+
+void pauseFor(int ms)
+{
+    waitUntil([] { return false; }, ms);
+}
+
+// The server's view of our playback streams: one "Corked: yes/no" per stream.
+QStringList sinkInputs()
+{
+    QProcess pactl;
+    pactl.start(QStringLiteral("pactl"), {QStringLiteral("list"), QStringLiteral("sink-inputs")});
+    pactl.waitForFinished(10000);
+    QStringList corked;
+    for (const QString& line : QString::fromLocal8Bit(pactl.readAllStandardOutput()).split(u'\n')) {
+        if (line.trimmed().startsWith(QStringLiteral("Corked:")))
+            corked << line.section(u':', 1).trimmed();
+    }
+    return corked;
+}
+
+} // namespace
+
+TEST(AudioPath, SpeechPlaysThroughARealSoundServer)
+{
+    PulseServer server;
+    ASSERT_TRUE(server.start()) << server.log().toStdString();
+    QString output;
+    const int rc = runChildTests(QStringLiteral("AudioPathChild.DISABLED_NullSink"),
+                                 {QStringLiteral("PARLO_AUDIO_CHILD=sink"),
+                                  QStringLiteral("PULSE_SERVER=") + server.serverAddress(),
+                                  QStringLiteral("XDG_RUNTIME_DIR=") + server.runtimeDir()},
+                                 &output);
+    expectChildPassed(rc, output);
+}
+
+TEST(AudioPath, ReadingAdvancesWithoutAnySoundServer)
+{
+    QTemporaryDir dir;
+    const QString config = dir.filePath(QStringLiteral("client.conf"));
+    QFile f(config);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("autospawn = no\n");
+    f.close();
+    QString output;
+    const int rc = runChildTests(
+        QStringLiteral("AudioPathChild.DISABLED_NoServer"),
+        {QStringLiteral("PARLO_AUDIO_CHILD=none"),
+         QStringLiteral("PULSE_SERVER=unix:") + dir.filePath(QStringLiteral("nothing-here")),
+         QStringLiteral("PULSE_CLIENTCONFIG=") + config,
+         QStringLiteral("XDG_RUNTIME_DIR=") + dir.path()},
+        &output);
+    expectChildPassed(rc, output);
+}
+
+TEST(AudioPathChild, DISABLED_NullSink)
+{
+    if (!childMode("sink"))
+        GTEST_SKIP() << "runs inside AudioPath.SpeechPlaysThroughARealSoundServer";
+    auto voice = englishVoice();
+    ASSERT_TRUE(voice);
+    const QStringList outputs = voice->audioOutputs();
+    const int nullOutput = static_cast<int>(outputs.indexOf(QStringLiteral("Null Output")));
+    ASSERT_GE(nullOutput, 0) << outputs.join(u',').toStdString();
+    ASSERT_TRUE(voice->selectOutput(nullOutput));
+    EXPECT_FALSE(voice->selectOutput(static_cast<int>(outputs.size())));
+
+    VoiceLog log(*voice);
+    QElapsedTimer clock;
+    clock.start();
+    const int reading = voice->speak(Sentence + Sentence + Sentence, cSpeechVoice::Async);
+    ASSERT_TRUE(waitUntil([&] { return log.words(reading) >= 4; }, 20000));
+    EXPECT_TRUE(log.started(reading));
+    EXPECT_FALSE(voice->silentOutput());
+    // Words come as they are heard, not as fast as they are synthesised.
+    EXPECT_GT(clock.elapsed(), 500);
+    EXPECT_GT(voice->playedSamples(), Rate / 4);
+    EXPECT_EQ(sinkInputs(), QStringList{QStringLiteral("no")});
+
+    // Pause holds the played position and the words, and the server holds the stream.
+    voice->pause();
+    const qint64 heldAt = voice->playedSamples();
+    const int wordsAt = log.words();
+    pauseFor(800);
+    EXPECT_EQ(voice->playedSamples(), heldAt);
+    EXPECT_EQ(log.words(), wordsAt);
+    EXPECT_EQ(sinkInputs(), QStringList{QStringLiteral("yes")});
+    voice->resume();
+    ASSERT_TRUE(waitUntil([&] { return log.words() > wordsAt + 1; }, 5000));
+    EXPECT_GT(voice->playedSamples(), heldAt);
+    EXPECT_FALSE(log.ended(reading));
+
+    // A purge silences at once: the stream leaves the server, nothing more is reported.
+    voice->speak(QString(), cSpeechVoice::Async | cSpeechVoice::PurgeBeforeSpeak);
+    const size_t eventsAtPurge = log.entries.size();
+    const qint64 playedAtPurge = voice->playedSamples();
+    EXPECT_TRUE(waitUntil([] { return sinkInputs().isEmpty(); }, 300));
+    pauseFor(500);
+    EXPECT_EQ(log.entries.size(), eventsAtPurge);
+    EXPECT_EQ(voice->playedSamples(), playedAtPurge);
+
+    // Queued texts end one after another, in order, each after its audio was played.
+    std::vector<int> streams;
+    clock.restart();
+    for (const char* text : {"One.", "Two.", "Three."})
+        streams.push_back(voice->speak(QString::fromLatin1(text), cSpeechVoice::Async));
+    ASSERT_TRUE(waitUntil([&] { return log.ended(streams.back()); }, 20000));
+    EXPECT_EQ(log.ends(), streams);
+    const double playedSeconds = double(voice->playedSamples() - playedAtPurge) / Rate;
+    EXPECT_GT(playedSeconds, 1.0);
+    EXPECT_GT(clock.elapsed() / 1000.0, playedSeconds * 0.8);
+}
+
+TEST(AudioPathChild, DISABLED_NoServer)
+{
+    if (!childMode("none"))
+        GTEST_SKIP() << "runs inside AudioPath.ReadingAdvancesWithoutAnySoundServer";
+    auto voice = englishVoice();
+    ASSERT_TRUE(voice);
+    EXPECT_TRUE(voice->audioOutputs().isEmpty());
+    EXPECT_FALSE(voice->selectOutput(0));
+
+    VoiceLog log(*voice);
+    QElapsedTimer clock;
+    clock.start();
+    const int stream = voice->speak(Sentence, cSpeechVoice::Async);
+    std::vector<qint64> wordTimes;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            while (wordTimes.size() < size_t(log.words(stream)))
+                wordTimes.push_back(clock.elapsed());
+            return log.ended(stream);
+        },
+        30000));
+    EXPECT_TRUE(voice->silentOutput());
+    const double seconds = double(voice->playedSamples()) / Rate;
+    EXPECT_GT(seconds, 4.0);
+    // The silent output keeps real time: the reading neither stalls nor races ahead.
+    EXPECT_GT(clock.elapsed() / 1000.0, seconds * 0.9);
+    ASSERT_GT(wordTimes.size(), 10u);
+    EXPECT_LT(wordTimes.front(), 1000);
+    EXPECT_GT(wordTimes.back(), clock.elapsed() / 2);
+
+    // Synthesis runs only a little ahead of the output, for one long text and for many.
+    auto bufferedWhileSpeaking = [&](int ms) {
+        qint64 most = 0;
+        waitUntil(
+            [&] {
+                most = std::max(most, voice->bufferedSamples());
+                return false;
+            },
+            ms);
+        return most;
+    };
+    QString book;
+    for (int i = 0; i < 60; ++i)
+        book += Sentence;
+    voice->speak(book, cSpeechVoice::Async);
+    EXPECT_LT(bufferedWhileSpeaking(2500), 10 * Rate);
+    voice->speak(QString(), cSpeechVoice::Async | cSpeechVoice::PurgeBeforeSpeak);
+    EXPECT_EQ(voice->bufferedSamples(), 0);
+    for (int i = 0; i < 60; ++i)
+        voice->speak(Sentence, cSpeechVoice::Async);
+    EXPECT_LT(bufferedWhileSpeaking(2500), 10 * Rate);
+    // The purge reached a synthesis that was waiting for the output.
+    const int last =
+        voice->speak(QStringLiteral("End."), cSpeechVoice::Async | cSpeechVoice::PurgeBeforeSpeak);
+    ASSERT_TRUE(waitUntil([&] { return log.ended(last); }, 10000));
+}

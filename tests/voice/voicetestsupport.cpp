@@ -210,7 +210,8 @@ int runChildTests(const QString& filter, const QStringList& environment, QString
         env.insert(pair.section(u'=', 0, 0), pair.section(u'=', 1));
     child.setProcessEnvironment(env);
     child.start(QCoreApplication::applicationFilePath(),
-                {QStringLiteral("--gtest_filter=") + filter});
+                {QStringLiteral("--gtest_filter=") + filter,
+                 QStringLiteral("--gtest_also_run_disabled_tests")});
     if (!child.waitForStarted(10000))
         return -1;
     child.waitForFinished(180000);

@@ -59,6 +59,7 @@ void cAudioOutput::enqueueAudio(const QByteArray& pcm)
         return;
     Item item;
     item.pcm = pcm.size() % 2 ? pcm.left(pcm.size() - 1) : pcm;
+    m_queuedBytes += item.pcm.size();
     m_queue.push_back(std::move(item));
     startTicking();
 }
@@ -100,6 +101,7 @@ void cAudioOutput::clear()
 {
     m_queue.clear();
     m_frontOffset = 0;
+    m_queuedBytes = 0;
     m_handed.clear();
     // Stopping the sink drops what it still holds, so the speech stops at once.
     dropSink();
@@ -138,6 +140,7 @@ bool cAudioOutput::ensureOpen()
         if (io && sink->error() == QAudio::NoError) {
             m_sink = sink;
             m_io = io;
+            m_sinkStart = m_handedSamples;
             m_silent = false;
             if (m_paused)
                 m_sink->suspend();
@@ -178,9 +181,9 @@ void cAudioOutput::updatePlayed()
             m_open = false;
             m_played = m_handedSamples;
         } else {
-            const qint64 queued =
-                std::max<qint64>(0, m_sink->bufferSize() - m_sink->bytesFree()) / 2;
-            m_played = std::clamp(m_handedSamples - queued, m_played, m_handedSamples);
+            // What the server has played out, its own latency taken into account.
+            const qint64 heard = m_sinkStart + m_sink->processedUSecs() * SampleRate / 1000000;
+            m_played = std::clamp(heard, m_played, m_handedSamples);
         }
     } else {
         m_clockCredit += m_clock.nsecsElapsed() * SampleRate;
@@ -228,6 +231,7 @@ void cAudioOutput::feed()
             break;
         const qint64 written = write(front.pcm.constData() + m_frontOffset, want);
         m_frontOffset += written;
+        m_queuedBytes -= written;
         if (m_frontOffset >= front.pcm.size()) {
             m_queue.pop_front();
             m_frontOffset = 0;

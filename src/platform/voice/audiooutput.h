@@ -54,6 +54,8 @@ public:
 
     qint64 playedSamples() const { return m_played; }
     qint64 handedSamples() const { return m_handedSamples; }
+    // Samples waiting to be handed to the device.
+    qint64 queuedSamples() const { return m_queuedBytes / 2; }
 
 Q_SIGNALS:
     void eventReached(const cVoiceEvent& event);
@@ -83,6 +85,7 @@ private:
     QAudioDevice m_device;
     QPointer<QAudioSink> m_sink;
     QIODevice* m_io = nullptr;
+    qint64 m_sinkStart = 0; // samples handed over before the sink was opened
     bool m_silent = false;
     bool m_open = false;
     bool m_deviceFailed = false;
@@ -90,6 +93,7 @@ private:
 
     std::deque<Item> m_queue;
     qsizetype m_frontOffset = 0;
+    qint64 m_queuedBytes = 0;
     std::deque<Handed> m_handed;
     qint64 m_handedSamples = 0; // everything given to the device, padding included
     qint64 m_played = 0;

@@ -249,3 +249,8 @@ void cEspeakVoice::onEvent(const cVoiceEvent& event)
         break;
     }
 }
+
+qint64 cEspeakVoice::bufferedSamples() const
+{
+    return m_output->queuedSamples();
+}

@@ -47,6 +47,8 @@ public:
     // for a missing device.
     qint64 playedSamples() const;
     bool silentOutput() const;
+    // Synthesised samples waiting for the audio output.
+    qint64 bufferedSamples() const;
 
     // The engine's words per minute and gap between words (in its units) for a rate of
     // -10 .. 10: every step is the tenth root of three.
