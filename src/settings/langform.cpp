@@ -61,7 +61,8 @@ void cSharedLang::SwitchLanguage(QWidget* mainForm, int languageIndex)
     Localise(mainForm, languageIndex);
     const QList<QWidget*> windows = QApplication::topLevelWidgets();
     for (QWidget* window : windows) {
-        if (window != mainForm && window->windowType() != Qt::ToolTip)
+        // Dialogs, menus and other windows with a parent go with their parent.
+        if (window != mainForm && !window->parentWidget() && window->windowType() != Qt::ToolTip)
             TranslateForm(window);
     }
 }
@@ -158,8 +159,11 @@ void cSharedLang::GenerateLanguageTemplate()
     if (!cSharedFileSubs::instance().WriteTextFile(file, {}))
         return;
     QList<QWidget*> windows = QApplication::topLevelWidgets();
+    // Windows with a parent (dialogs, menus) are written with their parent.
     windows.erase(std::remove_if(windows.begin(), windows.end(),
-                                 [](const QWidget* w) { return w->windowType() == Qt::ToolTip; }),
+                                 [](const QWidget* w) {
+                                     return w->parentWidget() || w->windowType() == Qt::ToolTip;
+                                 }),
                   windows.end());
     // Ordered by name, so that the file comes out the same on every run.
     std::stable_sort(windows.begin(), windows.end(), [](const QWidget* a, const QWidget* b) {
