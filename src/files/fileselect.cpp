@@ -1,6 +1,7 @@
 #include "files/fileselect.h"
 
 #include "files/filesubs.h"
+#include "settings/lang.h"
 
 #include <QCollator>
 #include <QDialogButtonBox>
@@ -61,6 +62,11 @@ QTreeWidgetItem* newFolderItem(const QString& name, const QString& path, const Q
     return item;
 }
 
+QString translated(const char* english)
+{
+    return cSharedLang::instance().GetTranslation(QString::fromUtf8(english));
+}
+
 bool isEnterKey(const QEvent* event)
 {
     if (event->type() != QEvent::KeyPress)
@@ -91,6 +97,7 @@ frmFileSelect::frmFileSelect(QWidget* parent) : QDialog(parent)
     Dir1 = new QTreeWidget(this);
     Dir1->setObjectName(QStringLiteral("Dir1"));
     Dir1->setAccessibleName(QStringLiteral("Folders"));
+    Dir1->setHeaderLabel(QStringLiteral("Folders"));
     Dir1->setHeaderHidden(true);
     Dir1->setColumnCount(1);
     Dir1->setUniformRowHeights(true);
@@ -113,6 +120,8 @@ frmFileSelect::frmFileSelect(QWidget* parent) : QDialog(parent)
     lblStatus->setObjectName(QStringLiteral("lblStatus"));
     lblStatus->setWordWrap(true);
     lblStatus->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // Its texts name folders and patterns; they are translated as they are made.
+    lblStatus->setProperty(cSharedLang::kNoTranslate, true);
 
     auto* buttons = new QDialogButtonBox(this);
     cmdOK = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
@@ -163,6 +172,7 @@ frmFileSelect::frmFileSelect(QWidget* parent) : QDialog(parent)
 
     goToFolder(QDir::currentPath());
     File1->setFocus();
+    cSharedLang::instance().TranslateForm(this);
 }
 
 frmFileSelect::~frmFileSelect() = default;
@@ -200,7 +210,7 @@ void frmFileSelect::GetPath()
 
 void frmFileSelect::showModal()
 {
-    QWidget::setWindowTitle(m_windowTitle);
+    QWidget::setWindowTitle(cSharedLang::instance().GetTranslation(m_windowTitle));
     // The folder may have changed since the window was last shown.
     fillFileList();
     File1->setFocus();
@@ -299,7 +309,7 @@ void frmFileSelect::txtPath_Enter()
         }
         accept();
     } else {
-        showStatus(QStringLiteral("There is no folder or file called \"%1\".").arg(typed));
+        showStatus(translated("There is no folder or file called \"%1\".").arg(typed));
         txtPath->selectAll();
     }
 }
@@ -384,9 +394,9 @@ void frmFileSelect::fillFileList()
             File1->currentItem()->setSelected(true);
         showStatus({});
     } else if (!dir.isReadable()) {
-        showStatus(QStringLiteral("This folder cannot be read."));
+        showStatus(translated("This folder cannot be read."));
     } else {
-        showStatus(QStringLiteral("No files here match %1.")
+        showStatus(translated("No files here match %1.")
                        .arg(m_nameFilters.isEmpty() ? QStringLiteral("*")
                                                     : m_nameFilters.join(QLatin1String("; "))));
     }

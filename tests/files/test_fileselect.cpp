@@ -1,9 +1,11 @@
 #include "files/fileselect.h"
 
+#include "settings/lang.h"
 #include "testsupport.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -266,6 +268,34 @@ TEST_F(FileSelect, EveryControlHasAnAccessibleNameAndTheParentsIcon)
     owner.setWindowIcon(QIcon(pixmap));
     frmFileSelect child(&owner);
     EXPECT_EQ(child.windowIcon().cacheKey(), owner.windowIcon().cacheKey());
+}
+
+TEST_F(FileSelect, ShowsItselfInTheChosenLanguage)
+{
+    ScopedProgramHome home;
+    QDir(home.path()).mkpath("Languages");
+    writeBytes(home.file("Languages/Deutsch.txt"),
+               QString::fromUtf8("Deutsch\r\nCancel||Abbrechen\r\n&Files:||&Dateien:\r\n"
+                                 "Please select a file to open.||Bitte eine Datei wählen.\r\n"
+                                 "No files here match %1.||Keine Datei passt zu %1.\r\n")
+                   .toUtf8());
+    cSharedLang& lang = cSharedLang::instance();
+    lang.OverrideLanguagePath(home.path());
+    lang.LoadAllLanguages();
+    lang.LoadLanguage(1);
+    frmFileSelect german;
+    german.SetDefaultPath(root + "/empty");
+    german.SetFilepattern("*.txt");
+    german.SetWindowTitle("Please select a file to open.");
+    EXPECT_EQ(german.findChild<QPushButton*>("cmdCancel")->text(), "Abbrechen");
+    EXPECT_EQ(german.findChild<QLabel*>("lblStatus")->text(), "Keine Datei passt zu *.txt.");
+    QTimer::singleShot(0, &german, [&] {
+        EXPECT_EQ(german.windowTitle(), QString::fromUtf8("Bitte eine Datei wählen."));
+        german.reject();
+    });
+    german.GetFilename();
+    lang.RevertToEnglish();
+    EXPECT_TRUE(german.Cancelled());
 }
 
 } // namespace
