@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QSet>
 #include <QTabBar>
@@ -23,7 +24,9 @@
 #include <QTableView>
 #include <QTableWidget>
 #include <QTextEdit>
+#include <QToolBar>
 #include <QToolBox>
+#include <QToolButton>
 #include <QTreeView>
 #include <QTreeWidget>
 #include <QVariantMap>
@@ -192,8 +195,9 @@ private:
 
     void widget(QWidget* w, bool isForm)
     {
+        // Tool bars and docks show their titles in the window's context menu.
         if (isForm || (w->isWindow() && !qobject_cast<QMenu*>(w)) ||
-            qobject_cast<QDockWidget*>(w)) {
+            qobject_cast<QDockWidget*>(w) || qobject_cast<QToolBar*>(w)) {
             text(w, QStringLiteral("windowTitle"), w->windowTitle(), isForm, [w](const QString& t) {
                 w->setWindowTitle(t);
                 return true;
@@ -306,6 +310,17 @@ private:
         const QList<QAction*> actions = w->actions();
         for (QAction* a : actions)
             action(a);
+        // A drop-down menu of a button need not be a child of the window.
+        QMenu* dropDown = nullptr;
+        if (auto* toolButton = qobject_cast<QToolButton*>(w))
+            dropDown = toolButton->menu();
+        else if (auto* pushButton = qobject_cast<QPushButton*>(w))
+            dropDown = pushButton->menu();
+        if (dropDown && !excluded(dropDown)) {
+            const QList<QAction*> items = dropDown->actions();
+            for (QAction* a : items)
+                action(a);
+        }
     }
 
     void action(QAction* a)

@@ -27,6 +27,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 namespace {
 
 // A window with one control of every kind the translation knows.
@@ -50,6 +52,9 @@ struct SampleWindow {
         read->setAccessibleName("Read from cursor position");
         tool = new QToolButton(central);
         tool->setText("Pause");
+        dropDown = std::make_unique<QMenu>(); // a drop-down menu with no parent
+        dropDown->addAction("Stop");
+        tool->setMenu(dropDown.get());
         label = new QLabel("Say", central);
         check = new QCheckBox("Word pair setup", central);
         radio = new QRadioButton("Original", central);
@@ -96,10 +101,12 @@ struct SampleWindow {
                 pron->text(),
                 toolAction->text(),
                 toolAction->toolTip(),
+                toolbar->windowTitle(),
                 read->text(),
                 read->toolTip(),
                 read->accessibleName(),
                 tool->text(),
+                dropDown->actions().at(0)->text(),
                 label->text(),
                 check->text(),
                 radio->text(),
@@ -128,6 +135,7 @@ struct SampleWindow {
                 document->toPlainText(), keep->text()};
     }
 
+    std::unique_ptr<QMenu> dropDown;
     QMainWindow window;
     QStandardItemModel model;
     QMenu* settings;
@@ -159,10 +167,12 @@ const QStringList kEnglish = {"Reader",
                               "Pronunciations",
                               "Load",
                               "Load a file",
+                              "Tools",
                               "Read",
                               "Read from cursor position",
                               "Read from cursor position",
                               "Pause",
+                              "Stop",
                               "Say",
                               "Word pair setup",
                               "Original",
@@ -188,10 +198,12 @@ const QStringList kGerman = {"Leser",
                              "Aussprache",
                              "Öffnen",
                              "Datei öffnen",
+                             "Werkzeuge",
                              "Vorlesen",
                              "Ab Cursor vorlesen",
                              "Ab Cursor vorlesen",
                              "Pause",
+                             "Stopp",
                              "Sprich",
                              "Wortpaar einrichten",
                              "Urtext",
@@ -217,10 +229,12 @@ const QStringList kSpanish = {"Lector",
                               "Pronunciaciones",
                               "Abrir",
                               "Abrir un archivo",
+                              "Herramientas",
                               "Leer",
                               "Leer desde el cursor",
                               "Leer desde el cursor",
                               "Pausa",
+                              "Detener",
                               "Decir",
                               "Par de palabras",
                               "Original",
@@ -251,15 +265,16 @@ protected:
              "Pronunciations||Aussprache", "Load||Öffnen", "Load a file||Datei öffnen",
              "Read||Vorlesen", "Read from cursor position||Ab Cursor vorlesen", "Pause||Pause",
              "Say||Sprich", "Word pair setup||Wortpaar einrichten", "Original||Urtext",
-             "Stop||Stopp", "New||Neu", "Select a voice||Stimme auswählen", "English||Englisch"});
-        writeLanguageFile(home.path(), "Spanish.txt",
-                          {"Español", "Reader||Lector", "Settings||Configuración",
-                           "Languages||Idiomas", "Pronunciations||Pronunciaciones", "Load||Abrir",
-                           "Load a file||Abrir un archivo", "Read||Leer",
-                           "Read from cursor position||Leer desde el cursor", "Pause||Pausa",
-                           "Say||Decir", "Word pair setup||Par de palabras", "Stop||Detener",
-                           "New||Nueva", "Select a voice||Seleccione una voz"},
-                          "\n");
+             "Stop||Stopp", "New||Neu", "Select a voice||Stimme auswählen", "Tools||Werkzeuge",
+             "English||Englisch"});
+        writeLanguageFile(
+            home.path(), "Spanish.txt",
+            {"Español", "Reader||Lector", "Settings||Configuración", "Languages||Idiomas",
+             "Pronunciations||Pronunciaciones", "Load||Abrir", "Load a file||Abrir un archivo",
+             "Read||Leer", "Read from cursor position||Leer desde el cursor", "Pause||Pausa",
+             "Say||Decir", "Word pair setup||Par de palabras", "Stop||Detener", "New||Nueva",
+             "Select a voice||Seleccione una voz", "Tools||Herramientas"},
+            "\n");
         lang.OverrideLanguagePath(home.path());
         lang.LoadAllLanguages();
         ASSERT_EQ(lang.LanguageCount(), 2);
