@@ -170,7 +170,8 @@ frmFileSelect::frmFileSelect(QWidget* parent) : QDialog(parent)
     resize(metrics.averageCharWidth() * 90, metrics.lineSpacing() * 26);
     setMinimumSize(metrics.averageCharWidth() * 50, metrics.lineSpacing() * 14);
 
-    goToFolder(QDir::currentPath());
+    // The working folder may have been deleted under the program.
+    goToFolder(QFileInfo(QDir::currentPath()).isDir() ? QDir::currentPath() : QDir::homePath());
     File1->setFocus();
     cSharedLang::instance().TranslateForm(this);
 }
@@ -191,11 +192,14 @@ void frmFileSelect::SetFilepattern(const QString& pattern)
 void frmFileSelect::SetDefaultPath(const QString& path)
 {
     m_defaultPath = path;
-    QString folder = path.trimmed();
-    if (!QFileInfo(folder).isDir())
-        folder.replace('\\', '/'); // a path written with the other separator
-    if (QDir::isAbsolutePath(folder) && QFileInfo(folder).isDir())
-        goToFolder(folder);
+    // As given first: a Linux folder name may hold blanks at its ends or a backslash.
+    const QString trimmed = path.trimmed();
+    for (const QString& folder : {path, trimmed, QString(trimmed).replace('\\', '/')}) {
+        if (QDir::isAbsolutePath(folder) && QFileInfo(folder).isDir()) {
+            goToFolder(folder);
+            return;
+        }
+    }
 }
 
 void frmFileSelect::GetFilename()
