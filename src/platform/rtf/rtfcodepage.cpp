@@ -45,6 +45,8 @@ RtfCodePages::~RtfCodePages()
 int RtfCodePages::codePageOfCharset(int charset)
 {
     switch (charset) {
+    case 0:
+        return 1252; // ANSI means Western, whatever the document's own code page
     case 2:
         return kSymbol;
     case 77:

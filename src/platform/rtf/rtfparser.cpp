@@ -786,8 +786,10 @@ void Parser::cell()
     if (m_state.destination != Destination::Text)
         return;
     // The tab goes in when the next cell brings text, so a row ends without one.
-    if (m_pendingTab)
+    if (m_pendingTab) {
+        m_pendingTab = false;
         appendCharacter(u'\t');
+    }
     m_pendingTab = true;
 }
 

@@ -37,7 +37,9 @@ bool RtfReader::read(const QByteArray& rtf, QTextDocument* doc)
     const bool undo = doc->isUndoRedoEnabled();
     doc->setUndoRedoEnabled(false);
     doc->clear();
-    rtf::Parser parser(start == 0 ? rtf : rtf.sliced(start), doc);
+    // The parser keeps pointers into the bytes: they must outlive it.
+    const QByteArray body = start == 0 ? rtf : rtf.sliced(start);
+    rtf::Parser parser(body, doc);
     parser.run();
     doc->setUndoRedoEnabled(undo);
     return true;

@@ -1,0 +1,36 @@
+// HtmlToPlainText on arbitrary bytes, and the entity encoding round trip the proxy
+// password relies on.
+#include "platform/textcodec.h"
+#include "text/sharedhtml.h"
+
+#include <QDir>
+
+#include <cstdint>
+#include <cstdlib>
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    // Failure notes must not reach a real program folder.
+    qputenv("PARLO_HOME", QDir::tempPath().toUtf8() + "/parlo-fuzz-home");
+    QDir().mkpath(QDir::tempPath() + "/parlo-fuzz-home");
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+    cSharedHTML& html = cSharedHTML::instance();
+    const QString text = TextCodec::decode(bytes);
+
+    QString converted = text;
+    html.HtmlToPlainText(converted);
+
+    if (!text.contains(u'&')) {
+        QString encoded = text;
+        html.CharToHtml(encoded);
+        html.HtmlToChar(encoded);
+        if (encoded != text)
+            std::abort();
+    }
+    return 0;
+}
