@@ -60,7 +60,9 @@ public:
         return RetrieveSetting(settingTitle, defaultIfUnknown);
     }
     // The value, or the default when no entry has the name. A text value TRUE or FALSE
-    // (any case, blanks around) comes back as a boolean.
+    // (any case, blanks around) comes back as a boolean. Values read from the file are text
+    // with the blanks of printed numbers (" 2 ", "-1 ", " 0 "): read them with toInt(),
+    // and a stored boolean as toInt() != 0, never toBool(), which calls " 0 " true.
     QVariant RetrieveSetting(const QString& settingTitle,
                              const QVariant& defaultIfUnknown = {}) const;
     bool IsSettingPresent(const QString& settingTitle) const;
