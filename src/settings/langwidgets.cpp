@@ -203,7 +203,11 @@ private:
                 return true;
             });
         }
-        if (auto* button = qobject_cast<QAbstractButton*>(w)) {
+        auto* toolButton = qobject_cast<QToolButton*>(w);
+        if (toolButton && toolButton->defaultAction()) {
+            // A tool bar's button shows its action's texts; the action is translated.
+            action(toolButton->defaultAction());
+        } else if (auto* button = qobject_cast<QAbstractButton*>(w)) {
             text(w, QStringLiteral("text"), button->text(), true, [button](const QString& t) {
                 button->setText(t);
                 return true;
@@ -312,7 +316,7 @@ private:
             action(a);
         // A drop-down menu of a button need not be a child of the window.
         QMenu* dropDown = nullptr;
-        if (auto* toolButton = qobject_cast<QToolButton*>(w))
+        if (toolButton)
             dropDown = toolButton->menu();
         else if (auto* pushButton = qobject_cast<QPushButton*>(w))
             dropDown = pushButton->menu();
