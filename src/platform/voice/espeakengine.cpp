@@ -164,12 +164,21 @@ cEspeakEngine::~cEspeakEngine()
 
 QList<cEspeakVoiceInfo> cEspeakEngine::voices(const QString& language)
 {
-    std::lock_guard lock(m_engineMutex);
     const QString key = language.toLower();
-    auto it = m_orderCache.find(key);
-    if (it == m_orderCache.end())
-        it = m_orderCache.emplace(key, orderedVoices(key)).first;
-    return it->second;
+    {
+        std::lock_guard lock(m_cacheMutex);
+        if (auto it = m_orderCache.find(key); it != m_orderCache.end())
+            return it->second;
+    }
+    // Asking the engine waits for the running synthesis, which may itself wait for a
+    // paused output: only languages other than the user's ever get here.
+    QList<cEspeakVoiceInfo> ordered;
+    {
+        std::lock_guard engineLock(m_engineMutex);
+        ordered = orderedVoices(key);
+    }
+    std::lock_guard lock(m_cacheMutex);
+    return m_orderCache.emplace(key, std::move(ordered)).first->second;
 }
 
 QList<cEspeakVoiceInfo> cEspeakEngine::orderedVoices(const QString& language)

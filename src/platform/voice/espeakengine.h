@@ -127,6 +127,7 @@ private:
     // Engine calls outside the synthesis thread wait for the current synthesis.
     std::mutex m_engineMutex;
     QList<cEspeakVoiceInfo> m_allVoices;
+    std::mutex m_cacheMutex;
     std::map<QString, QList<cEspeakVoiceInfo>> m_orderCache;
 
     // State of the running synthesis, only touched by the synthesis thread.
