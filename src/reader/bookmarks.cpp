@@ -81,11 +81,15 @@ void cBookmarks::savebookmarks()
             return;
         }
         probe.close();
-        // Another Parlo may have saved since this one loaded: keep its bookmarks and put
-        // this run's on top of them.
-        m_store.LoadSettings(m_bookmarkFile);
-        for (const auto& [key, value] : m_stored)
-            m_store.StoreSetting(key, value);
+        // Another Parlo may have saved since this one loaded: keep what it added or moved,
+        // except where this run stored a place of its own.
+        cSHAREDSettings onDisk;
+        onDisk.LoadSettings(m_bookmarkFile);
+        for (int i = 1; i <= onDisk.SettingsCount(); ++i) {
+            const QString key = onDisk.SettingNameByIndex(i);
+            if (!storedThisRun(key))
+                m_store.StoreSetting(key, onDisk.RetrieveSetting(key));
+        }
     }
     m_store.SaveSettings(m_bookmarkFile);
 }
@@ -141,13 +145,12 @@ QString cBookmarks::pathKey(const QString& documentPath)
 void cBookmarks::remember(const QString& key, const QVariant& value)
 {
     m_store.StoreSetting(key, value);
-    for (auto& entry : m_stored) {
-        if (entry.first.compare(key, Qt::CaseInsensitive) == 0) {
-            entry.second = value;
-            return;
-        }
-    }
-    m_stored.emplace_back(key, value);
+    m_stored.insert(key.toUpper());
+}
+
+bool cBookmarks::storedThisRun(const QString& key) const
+{
+    return m_stored.contains(key.toUpper());
 }
 
 bool cBookmarks::hasPathEntryNamed(const QString& nameKey) const

@@ -2,11 +2,9 @@
 
 #include "settings/settings.h"
 
+#include <QSet>
 #include <QString>
 #include <QVariant>
-
-#include <utility>
-#include <vector>
 
 // The reading position of every document the reader has shown, kept in a settings store of
 // its own and in BookMarks.ini in the program folder. The file is read on the first call and
@@ -26,8 +24,8 @@ public:
 
     void initialiseifnecessary();
     void loadbookmarks();
-    // Rewrites the file with what it holds now plus every bookmark stored during this run,
-    // so a second Parlo running beside this one keeps its bookmarks too.
+    // Rewrites the file with every bookmark held here, plus those another Parlo running
+    // beside this one has saved meanwhile for documents this run has not left.
     void savebookmarks();
     void storebookmark(const QString& documentPath, qint32 position);
     // 0 for a document never seen, and for a value that is no usable position.
@@ -45,13 +43,14 @@ public:
 
 private:
     void remember(const QString& key, const QVariant& value);
+    bool storedThisRun(const QString& key) const;
     bool hasPathEntryNamed(const QString& nameKey) const;
 
     bool m_initialised = false;
     QString m_bookmarkFile;
     cSHAREDSettings m_store;
-    // Entries stored during this run, in order, replayed over the file when saving.
-    std::vector<std::pair<QString, QVariant>> m_stored;
+    // Entries stored during this run; they win over the file's when saving.
+    QSet<QString> m_stored;
 };
 
 // The program-wide bookmarks, as the reader window calls them.

@@ -167,6 +167,7 @@ TEST_F(Bookmarks, TwoParlosRunningSideBySideKeepEachOthersBookmarks)
     EXPECT_EQ(left->retrievebookmark("/x/left.txt"), 0);
     EXPECT_EQ(right->retrievebookmark("/x/right.txt"), 0);
     right->storebookmark("/x/right.txt", 22);
+    right->storebookmark("/x/only-right.txt", 44);
     right->savebookmarks();
     left->storebookmark("/x/left.txt", 11);
     // This one showed right.txt too and left it at the top; the later exit wins for it.
@@ -175,6 +176,15 @@ TEST_F(Bookmarks, TwoParlosRunningSideBySideKeepEachOthersBookmarks)
     auto next = newRun();
     EXPECT_EQ(next->retrievebookmark("/x/left.txt"), 11);
     EXPECT_EQ(next->retrievebookmark("/x/right.txt"), 0);
+    EXPECT_EQ(next->retrievebookmark("/x/only-right.txt"), 44);
+
+    // What a run loaded is kept even when the file has been emptied meanwhile.
+    writeBytes(file(), "");
+    next->storebookmark("/x/third.txt", 3);
+    next->savebookmarks();
+    auto last = newRun();
+    EXPECT_EQ(last->retrievebookmark("/x/left.txt"), 11);
+    EXPECT_EQ(last->retrievebookmark("/x/third.txt"), 3);
 }
 
 TEST_F(Bookmarks, TheProgramWideModuleServesTheReader)
