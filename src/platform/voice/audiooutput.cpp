@@ -103,9 +103,13 @@ void cAudioOutput::clear()
     m_frontOffset = 0;
     m_queuedBytes = 0;
     m_handed.clear();
-    // Stopping the sink drops what it still holds, so the speech stops at once.
-    dropSink();
-    m_open = false;
+    updatePlayed();
+    // Stopping the sink drops what it still holds, so the speech stops at once. A sink with
+    // nothing left to play is kept: the next reading starts without opening a new stream.
+    if (!m_sink || m_played < m_handedSamples) {
+        dropSink();
+        m_open = false;
+    }
     m_played = m_handedSamples;
     m_timer.stop();
 }
@@ -123,7 +127,7 @@ void cAudioOutput::tick()
 {
     updatePlayed();
     deliverDue();
-    if (m_queue.empty() && m_handed.empty())
+    if (m_queue.empty() && m_handed.empty() && m_played >= m_handedSamples)
         m_timer.stop();
 }
 
@@ -160,7 +164,6 @@ void cAudioOutput::dropSink()
     if (!m_sink)
         return;
     m_sink->stop();
-    m_sink->disconnect(this);
     // The platform sink may run pending events while it is destroyed; not from in here.
     m_sink->deleteLater();
     m_sink = nullptr;

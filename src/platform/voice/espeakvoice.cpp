@@ -132,8 +132,8 @@ int cEspeakVoice::speak(const QString& text, int flags)
 
 void cEspeakVoice::purge()
 {
-    m_generation = m_engine->purge(*m_channel);
     m_output->clear();
+    m_generation = m_engine->purge(*m_channel);
     Q_EMIT purged();
 }
 
