@@ -5,6 +5,7 @@
 #include "text/sharedtext.h"
 #include "util/programpaths.h"
 
+#include <algorithm>
 #include <array>
 
 namespace {
@@ -112,9 +113,148 @@ bool clsDict::SaveWords() const
     return cSharedFileSubs::instance().WriteTextFile(fileName(), formatWords(Words()));
 }
 
+namespace {
+
+bool isSeparator(char16_t c)
+{
+    return std::find(kSeparators.begin(), kSeparators.end(), c) != kSeparators.end();
+}
+
+// The working text in two forms: as it will be spoken, and case-folded for matching (the
+// same length, one unit for one unit). Positions that follow a separator are indexed by
+// their folded character, because every match starts at one of them.
+class WorkingText {
+public:
+    explicit WorkingText(QString text) : m_text(std::move(text)) { refold(); }
+    bool usable() const { return m_folded.size() == m_text.size(); }
+    const QString& text() const { return m_text; }
+
+    // Whether word stands anywhere between two separators.
+    bool standsAlone(QStringView word) const
+    {
+        if (word.isEmpty())
+            return true;
+        const auto range = std::equal_range(
+            m_starts.begin(), m_starts.end(), std::pair<char16_t, qsizetype>(word[0].unicode(), 0),
+            [](const auto& a, const auto& b) { return a.first < b.first; });
+        for (auto it = range.first; it != range.second; ++it) {
+            const qsizetype end = it->second + word.size();
+            if (end < m_folded.size() && isSeparator(m_folded[end].unicode()) &&
+                QStringView(m_folded).mid(it->second, word.size()) == word)
+                return true;
+        }
+        return false;
+    }
+
+    // Every separator + word + separator, trailing separator in the outer loop, each
+    // pattern replaced everywhere in one left-to-right pass without overlap.
+    void replace(QStringView word, const QString& spoken)
+    {
+        const QString spokenFolded = spoken.toCaseFolded();
+        const qsizetype length = word.size();
+        std::vector<qsizetype> found = occurrences(word);
+        for (const char16_t trailing : kSeparators) {
+            for (const char16_t leading : kSeparators) {
+                QString text;
+                QString folded;
+                qsizetype copied = 0;
+                qsizetype nextFree = 0;
+                for (const qsizetype at : found) {
+                    const qsizetype start = at - 1;
+                    const qsizetype end = at + length;
+                    if (start < nextFree || end >= m_folded.size() || m_folded[start] != leading ||
+                        m_folded[end] != trailing)
+                        continue;
+                    text += QStringView(m_text).mid(copied, start - copied);
+                    folded += QStringView(m_folded).mid(copied, start - copied);
+                    text += QChar(leading) + spoken + QChar(trailing);
+                    folded += QChar(leading) + spokenFolded + QChar(trailing);
+                    copied = end + 1;
+                    nextFree = end + 1;
+                }
+                if (copied == 0)
+                    continue;
+                text += QStringView(m_text).mid(copied);
+                folded += QStringView(m_folded).mid(copied);
+                m_text = std::move(text);
+                m_folded = std::move(folded);
+                found = occurrences(word);
+            }
+        }
+        index();
+    }
+
+private:
+    void refold()
+    {
+        m_folded = m_text.toCaseFolded();
+        index();
+    }
+    void index()
+    {
+        m_starts.clear();
+        for (qsizetype i = 1; i < m_folded.size(); ++i)
+            if (isSeparator(m_folded[i - 1].unicode()))
+                m_starts.emplace_back(m_folded[i].unicode(), i);
+        std::sort(m_starts.begin(), m_starts.end());
+    }
+    std::vector<qsizetype> occurrences(QStringView word) const
+    {
+        std::vector<qsizetype> found;
+        for (qsizetype at = QStringView(m_folded).indexOf(word); at >= 0;
+             at = at < m_folded.size() ? QStringView(m_folded).indexOf(word, at + 1) : -1)
+            found.push_back(at);
+        return found;
+    }
+
+    QString m_text;
+    QString m_folded;
+    std::vector<std::pair<char16_t, qsizetype>> m_starts;
+};
+
+} // namespace
+
+const QString& clsDict::foldedOriginal(qsizetype index) const
+{
+    if (m_folded.size() < size_t(m_words->size()))
+        m_folded.resize(size_t(m_words->size()));
+    Folded& entry = m_folded[size_t(index)];
+    const QString& original = m_words->at(index)->OriginalWord;
+    if (entry.source != original || entry.source.isNull() != original.isNull()) {
+        entry.source = original;
+        entry.folded = original.toCaseFolded();
+    }
+    return entry.folded;
+}
+
 QString clsDict::TranslateText(const QString& Sentence) const
 {
-    QString text = QChar(u' ') + Sentence;
+    QString start = QChar(u' ') + Sentence;
+    if (!m_words)
+        return start;
+    WorkingText working(std::move(start));
+    if (!working.usable())
+        return translateSlowly(working.text());
+    for (qsizetype i = 0; i < m_words->size(); ++i) {
+        const auto& pair = m_words->at(i);
+        if (!pair)
+            continue;
+        const QString& word = foldedOriginal(i);
+        if (word.size() != pair->OriginalWord.size()) {
+            // A word whose folding changes its length; the plain rule from here on.
+            QString rest = working.text();
+            clsDict tail;
+            tail.m_words.emplace(m_words->mid(i));
+            return tail.translateSlowly(rest);
+        }
+        if (working.standsAlone(word))
+            working.replace(word, pair->NewWord);
+    }
+    return working.text();
+}
+
+QString clsDict::translateSlowly(QString text) const
+{
     if (!m_words)
         return text;
     QString pattern;
@@ -122,20 +262,12 @@ QString clsDict::TranslateText(const QString& Sentence) const
     for (const auto& pair : *m_words) {
         if (!pair || !text.contains(pair->OriginalWord, Qt::CaseInsensitive))
             continue;
-        const QString& original = pair->OriginalWord;
-        const QString& spoken = pair->NewWord;
         for (const char16_t trailing : kSeparators) {
             for (const char16_t leading : kSeparators) {
-                pattern.clear();
-                pattern += QChar(leading);
-                pattern += original;
-                pattern += QChar(trailing);
+                pattern = QChar(leading) + pair->OriginalWord + QChar(trailing);
                 if (!text.contains(pattern, Qt::CaseInsensitive))
                     continue;
-                replacement.clear();
-                replacement += QChar(leading);
-                replacement += spoken;
-                replacement += QChar(trailing);
+                replacement = QChar(leading) + pair->NewWord + QChar(trailing);
                 text.replace(pattern, replacement, Qt::CaseInsensitive);
             }
         }

@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <optional>
+#include <vector>
 
 // One pronunciation: the word as books write it and the spelling the voice says better.
 class clsWordPair {
@@ -39,6 +40,8 @@ public:
     // where a separator stands right before and right after it, matched without regard to
     // case. The leading blank lets a word at the very start match.
     QString TranslateText(const QString& Sentence) const;
+    // The same rule applied literally, pattern by pattern: slower, kept as the reference.
+    QString translateSlowly(QString text) const;
 
     static QString fileName();
     // The file's text for the pairs, and the pairs in a file's text.
@@ -46,7 +49,15 @@ public:
     static WordList parseWords(const QString& text, bool* truncated = nullptr);
 
 private:
+    const QString& foldedOriginal(qsizetype index) const;
+
     std::optional<WordList> m_words;
+    // Case-folded original words, remembered with the text they were folded from.
+    struct Folded {
+        QString source;
+        QString folded;
+    };
+    mutable std::vector<Folded> m_folded;
 };
 
 // The program-wide pronunciation list, alive from first use to the end of the program.

@@ -5,6 +5,8 @@
 
 #include <QFile>
 
+#include <random>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -194,4 +196,31 @@ TEST(CleanForSpeech, ReplacesEmDashColonAndSemicolonOnly)
     EXPECT_EQ(CleanForSpeech(untouched), untouched);
     EXPECT_EQ(CleanForSpeech(""), "");
     EXPECT_EQ(CleanForSpeech(" lead"), " lead");
+}
+
+TEST(TranslateText, IndexedMatchingAgreesWithTheLiteralRule)
+{
+    // Short words over a tiny alphabet with every separator, so that overlaps, chains,
+    // adjacent matches and case differences all happen often.
+    const QString alphabet = QString::fromUtf8("aAbB,.'?!-:; \"\t)ÄäΣσς");
+    std::mt19937 random(7);
+    const auto text = [&](int maxLength) {
+        QString out;
+        const int length = int(random() % (maxLength + 1));
+        for (int i = 0; i < length; ++i)
+            out += alphabet[int(random() % alphabet.size())];
+        return out;
+    };
+    int changed = 0;
+    for (int round = 0; round < 3000; ++round) {
+        clsDict dict;
+        const int pairs = 1 + int(random() % 4);
+        for (int i = 0; i < pairs; ++i)
+            dict.AddWordPair(pair(text(3), text(4)));
+        const QString sentence = text(30);
+        ASSERT_EQ(dict.TranslateText(sentence), dict.translateSlowly(" " + sentence))
+            << "round " << round << " sentence \"" << sentence.toStdString() << '"';
+        changed += dict.TranslateText(sentence) != " " + sentence;
+    }
+    EXPECT_GT(changed, 300);
 }
