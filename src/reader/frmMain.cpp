@@ -1,0 +1,539 @@
+#include "reader/frmMain.h"
+
+#include "diagnostics/log.h"
+#include "diagnostics/userprompt.h"
+#include "files/filesubs.h"
+#include "parlo_config.h"
+#include "reader/bookmarks.h"
+#include "reader/fAbout.h"
+#include "reader/fSplash.h"
+#include "settings/lang.h"
+#include "settings/langmenu.h"
+#include "settings/settings.h"
+#include "speech/clsdict.h"
+#include "util/delay.h"
+#include "util/identity.h"
+#include "util/programpaths.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <QFrame>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QTextEdit>
+#include <QTimer>
+
+namespace {
+
+constexpr int kTwips = 15;
+const QString kModule = QStringLiteral("frmMain");
+
+int px(int twips)
+{
+    return (twips + kTwips / 2) / kTwips;
+}
+
+QRect twipRect(int left, int top, int width, int height)
+{
+    return {px(left), px(top), px(width), px(height)};
+}
+
+bool fontInstalled(const QString& upperName)
+{
+    const QStringList families = QFontDatabase::families();
+    for (const QString& family : families) {
+        if (family.toUpper() == upperName)
+            return true;
+    }
+    return false;
+}
+
+QString exeBaseName()
+{
+    return QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
+}
+
+QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption,
+                        const QFont& font, const QRect& geometry, const QString& tip)
+{
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setFont(font);
+    button->setGeometry(geometry);
+    button->setToolTip(tip);
+    button->setAccessibleName(tip);
+    button->setFocusPolicy(Qt::StrongFocus);
+    return button;
+}
+
+} // namespace
+
+frmMain::frmMain(QWidget* parent) : frmMain(Options{}, parent) {}
+
+frmMain::frmMain(Options options, QWidget* parent)
+    : QMainWindow(parent), m_options(std::move(options))
+{
+    setObjectName(QStringLiteral("frmMain"));
+    buildControls();
+    buildMenu();
+    // The design's inner area, with the menu bar above it.
+    resize(px(9024), px(5400) + menuBar()->sizeHint().height());
+}
+
+frmMain::~frmMain()
+{
+    if (m_splash)
+        delete m_splash;
+}
+
+void frmMain::buildControls()
+{
+    auto* central = new QWidget(this);
+    central->setObjectName(QStringLiteral("centralArea"));
+    setCentralWidget(central);
+
+    RichTextBox1 = new QTextEdit(central);
+    RichTextBox1->setObjectName(QStringLiteral("RichTextBox1"));
+    RichTextBox1->setGeometry(twipRect(135, 180, 8760, 3945));
+    RichTextBox1->setAccessibleName(QStringLiteral("Document"));
+    RichTextBox1->setAcceptRichText(false);
+    // The spoken sentence stays highlighted while a button has the focus.
+    QPalette palette = RichTextBox1->palette();
+    for (auto role : {QPalette::Highlight, QPalette::HighlightedText})
+        palette.setColor(QPalette::Inactive, role, palette.color(QPalette::Active, role));
+    RichTextBox1->setPalette(palette);
+
+    Frame1 = new QFrame(central);
+    Frame1->setObjectName(QStringLiteral("Frame1"));
+    Frame1->setGeometry(twipRect(135, 4140, 8790, 1155));
+
+    const QFont base = QApplication::font();
+    QFont sans18 = base;
+    sans18.setPointSize(18);
+    sans18.setBold(true);
+    QFont arial(QStringLiteral("Arial"));
+    arial.setBold(true);
+    QFont arial24 = arial;
+    arial24.setPointSize(24);
+    QFont wingdings(QStringLiteral("Wingdings"), 24);
+    wingdings.setBold(true);
+    QFont webdings(QStringLiteral("Webdings"));
+    webdings.setBold(true);
+
+    cmdGUT = makeButton(Frame1, "cmdGUT", QStringLiteral("G"), sans18, twipRect(90, 225, 465, 465),
+                        QStringLiteral("Project Gutenberg Downloads"));
+    cmbEngine = new QComboBox(Frame1);
+    cmbEngine->setObjectName(QStringLiteral("cmbEngine"));
+    cmbEngine->setGeometry(twipRect(720, 225, 3210, 315));
+    cmbEngine->setToolTip(QStringLiteral("Select a voice"));
+    cmbEngine->setAccessibleName(cmbEngine->toolTip());
+    cmbPitch = new QComboBox(Frame1);
+    cmbPitch->setObjectName(QStringLiteral("cmbPitch"));
+    cmbPitch->setGeometry(twipRect(4005, 225, 600, 315));
+    cmbPitch->setToolTip(QStringLiteral(
+        "Changes the pitch. Default is zero, negative numbers for a deeper voice, positive "
+        "numbers for a higher voice."));
+    cmbPitch->setAccessibleName(QStringLiteral("Pitch"));
+    cmdFontBigger =
+        makeButton(Frame1, "cmdFontBigger", QStringLiteral("+"), arial,
+                   twipRect(4605, 240, 435, 375), QStringLiteral("Make the font bigger"));
+    cmdFontSmaller =
+        makeButton(Frame1, "cmdFontSmaller", QStringLiteral("-"), arial,
+                   twipRect(4605, 660, 435, 375), QStringLiteral("Make the font smaller"));
+    cmdAbout = makeButton(Frame1, "cmdAbout", QStringLiteral("?"), arial,
+                          twipRect(5175, 225, 735, 795), QStringLiteral("About"));
+    const bool haveWingdings = fontInstalled(QStringLiteral("WINGDINGS"));
+    cmdLoad =
+        makeButton(Frame1, "cmdLoad", haveWingdings ? QStringLiteral("1") : QStringLiteral("Load"),
+                   haveWingdings ? wingdings : base, twipRect(6030, 225, 780, 795),
+                   QStringLiteral("Load a file"));
+    cmdReload = makeButton(Frame1, "cmdReload",
+                           haveWingdings ? QString(QChar(198)) : QStringLiteral("Reload"),
+                           haveWingdings ? wingdings : base, twipRect(6930, 225, 780, 795),
+                           QStringLiteral("Reload current file"));
+    cmdQuit = makeButton(Frame1, "cmdQuit", QStringLiteral("X"), arial24,
+                         twipRect(7875, 225, 795, 795), QStringLiteral("Quit"));
+    cmdSlower = makeButton(Frame1, "cmdSlower", QStringLiteral("7"), webdings,
+                           twipRect(720, 630, 435, 375), QStringLiteral("Speak Slower"));
+    cmdPause = makeButton(Frame1, "cmdPause", QStringLiteral(";"), webdings,
+                          twipRect(1260, 630, 495, 375), QStringLiteral("Pause"));
+    cmdStopReading = makeButton(Frame1, "cmdStopReading", QStringLiteral("<"), webdings,
+                                twipRect(1845, 630, 540, 375), QStringLiteral("Stop Speaking"));
+    cmdSpeakToWav = makeButton(Frame1, "cmdSpeakToWav", QStringLiteral("X"), webdings,
+                               twipRect(2430, 630, 390, 375), QStringLiteral("Read to WAV file"));
+    cmdRead =
+        makeButton(Frame1, "cmdRead", QStringLiteral(")"), webdings, twipRect(2880, 630, 435, 375),
+                   QStringLiteral("Read from cursor position"));
+    cmdFaster = makeButton(Frame1, "cmdFaster", QStringLiteral("8"), webdings,
+                           twipRect(3375, 630, 525, 375), QStringLiteral("Speak Faster"));
+
+    // Keyboard order follows the panel from left to right, then the document.
+    QWidget::setTabOrder(cmbEngine, cmbPitch);
+    QWidget::setTabOrder(cmbPitch, cmdSlower);
+    QWidget::setTabOrder(cmdSlower, cmdPause);
+    QWidget::setTabOrder(cmdPause, cmdStopReading);
+    QWidget::setTabOrder(cmdStopReading, cmdSpeakToWav);
+    QWidget::setTabOrder(cmdSpeakToWav, cmdRead);
+    QWidget::setTabOrder(cmdRead, cmdFaster);
+    QWidget::setTabOrder(cmdFaster, cmdFontBigger);
+    QWidget::setTabOrder(cmdFontBigger, cmdFontSmaller);
+    QWidget::setTabOrder(cmdFontSmaller, cmdAbout);
+    QWidget::setTabOrder(cmdAbout, cmdLoad);
+    QWidget::setTabOrder(cmdLoad, cmdReload);
+    QWidget::setTabOrder(cmdReload, cmdQuit);
+    QWidget::setTabOrder(cmdQuit, cmdGUT);
+    QWidget::setTabOrder(cmdGUT, RichTextBox1);
+
+    Timer3 = new QTimer(this);
+    Timer3->setObjectName(QStringLiteral("Timer3"));
+    Timer3->setInterval(30000);
+    Timer3->setSingleShot(true);
+
+    connect(cmdQuit, &QPushButton::clicked, this, &frmMain::ShutDown);
+    connect(cmdAbout, &QPushButton::clicked, this, &frmMain::cmdAbout_Click);
+    connect(cmdRead, &QPushButton::clicked, this, &frmMain::cmdRead_Click);
+    connect(cmdStopReading, &QPushButton::clicked, this, &frmMain::StopReading);
+    connect(cmdPause, &QPushButton::clicked, this, &frmMain::cmdPause_Click);
+    connect(cmdFaster, &QPushButton::clicked, this, [this] {
+        if (m_talker)
+            m_talker->Faster();
+    });
+    connect(cmdSlower, &QPushButton::clicked, this, [this] {
+        if (m_talker)
+            m_talker->Slower();
+    });
+    connect(cmbEngine, &QComboBox::activated, this, &frmMain::cmbEngine_Click);
+    connect(cmbEngine, &QComboBox::currentIndexChanged, this, &frmMain::cmbEngine_Click);
+    connect(cmbPitch, &QComboBox::currentIndexChanged, this, &frmMain::cmbPitch_Click);
+}
+
+void frmMain::buildMenu()
+{
+    mnuSettings = menuBar()->addMenu(QStringLiteral("Settings"));
+    mnuSettings->setObjectName(QStringLiteral("mnuSettings"));
+    mnuLang = mnuSettings->addMenu(QStringLiteral("Languages"));
+    mnuLang->setObjectName(QStringLiteral("mnuLang"));
+    mnuPron = mnuSettings->addAction(QStringLiteral("Pronunciations"));
+    mnuPron->setObjectName(QStringLiteral("mnuPron"));
+    mnuCheckForUpdate = mnuSettings->addAction(QStringLiteral("Check for Update"));
+    mnuCheckForUpdate->setObjectName(QStringLiteral("mnuCheckForUpdate"));
+}
+
+void frmMain::log(const QString& text)
+{
+    cSharedLogging::instance().LogEvent(text);
+}
+
+void frmMain::splashText(const QString& text)
+{
+    if (m_splash)
+        m_splash->setTitle(text);
+}
+
+bool frmMain::startUp()
+{
+    Failure failure;
+    auto failed = [&](int number, const QString& description) {
+        failure.number = number;
+        failure.description = description;
+        startUpFailed(failure);
+        return false;
+    };
+
+    // 1. Pitch list; its handler does nothing until the Talker exists.
+    for (int pitch = -10; pitch <= 10; ++pitch)
+        cmbPitch->addItem(QString::number(pitch));
+    cmbPitch->setCurrentIndex(10);
+    // 2.
+    PronDict();
+    cmdReload->setEnabled(false);
+    // 3.
+    setWindowTitle(exeBaseName() + ' ' + cSHAREDSubs::instance().AppVersion());
+    // 4.
+    cSHAREDSettings::shared().LoadSettings(cSHAREDSettings::sharedFilename());
+    // 5. A new log for every run.
+    cSharedLogging::instance().LogEvent(
+        "Program startup.  " + exeBaseName() + ' ' + cSHAREDSubs::instance().AppVersion(), true);
+    // 6.
+    if (m_options.showSplash)
+        m_splash = new fSplash;
+    // 7.
+    buildLanguageMenu();
+    // 8.
+    if (m_splash) {
+        if (QScreen* screen = QGuiApplication::primaryScreen())
+            m_splash->move(screen->availableGeometry().center() - m_splash->rect().center());
+        m_splash->show();
+        cSHAREDDelay::instance().DoEventss();
+        cSHAREDDelay::instance().MsgWait(500);
+    }
+    // 9.
+    log(QStringLiteral("Checking for Webdings font"));
+    splashText(QStringLiteral("Finding suitable font"));
+    m_webdings = fontInstalled(QStringLiteral("WEBDINGS"));
+    if (m_webdings) {
+        splashText(QStringLiteral("Using Webdings"));
+    } else {
+        log(QStringLiteral("Webdings font not found. Replacing with MS Sans Serif."));
+        splashText(QStringLiteral("Finding alternate font"));
+        replaceSymbolFonts();
+    }
+    // 10.
+    log(QStringLiteral("Initialising Talker"));
+    splashText(QStringLiteral("Initialising Talker"));
+    m_talker = m_options.voiceFactory ? std::make_unique<clsTalker>(m_options.voiceFactory)
+                                      : std::make_unique<clsTalker>();
+    // 11.
+    splashText(QStringLiteral("Initialising Speech Engine"));
+    log(QStringLiteral("Initialising Speech Engine"));
+    if (!m_talker->InitEngine(failure))
+        return failed(failure.number, failure.description);
+    // 12.
+    splashText(QStringLiteral("Filling voice list"));
+    m_talker->FillEngine(cmbEngine);
+    if (cmbEngine->count() == 0)
+        return failed(Err::NoVoices, Err::description(Err::NoVoices));
+    // 13.
+    splashText(QStringLiteral("Setting voice to last used"));
+    int last = cSHAREDSettings::shared().RetrieveSetting(QStringLiteral("LastEngine"), 0).toInt();
+    if (last >= cmbEngine->count())
+        last = cmbEngine->count() - 1;
+    last = qMax(last, 0);
+    m_startedUp = true;
+    cmbEngine->setCurrentIndex(last);
+    m_talker->SelectVoice(last);
+    // 14.
+    if (m_splash) {
+        m_splash->hide();
+        cSHAREDDelay::instance().DoEventss();
+        delete m_splash;
+    }
+    // 15.
+    m_minHeight = height();
+    m_minWidth = width();
+    setMinimumSize(m_minWidth, m_minHeight);
+    // 16.
+    log(QStringLiteral("Startup Complete"));
+    return true;
+}
+
+void frmMain::replaceSymbolFonts()
+{
+    const QList<QPushButton*> buttons = Frame1->findChildren<QPushButton*>();
+    for (QPushButton* button : buttons) {
+        if (button->font().family().toLower() == QLatin1String("webdings")) {
+            // The application's default font at its default size reads best here.
+            button->setFont(QApplication::font());
+        }
+    }
+    log(QStringLiteral("Webdings font not found. Changing button text."));
+    cmdFaster->setText(QStringLiteral(">>"));
+    cmdSlower->setText(QStringLiteral("<<"));
+    cmdPause->setText(QStringLiteral("Pause"));
+    cmdRead->setText(QStringLiteral("Read"));
+    cmdStopReading->setText(QStringLiteral("Stop"));
+}
+
+void frmMain::startUpFailed(const Failure& failure)
+{
+    cSHAREDSubs::instance().NormalMouse();
+    const QString site = QStringLiteral(PARLO_MAKER_SITE);
+    QString text;
+    if (failure.number == Err::NoVoices) {
+        text = "You must install a Text To Speech engine to use this program.  Visit the "
+               "Parlo page at " +
+               site + " for more information.";
+    } else if (failure.number == Err::CannotCreateObject) {
+        text = "One or more runtimes are not installed on your PC.  See the 'Runtimes' page at " +
+               site + " for more information.";
+    } else {
+        text = "Error " + QString::number(failure.number) + " - " + failure.description;
+        log(text);
+    }
+    cUserPrompt::current().message(text);
+    if (m_splash)
+        delete m_splash;
+    m_talker.reset();
+    ShutDown();
+}
+
+void frmMain::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    applyLayout();
+}
+
+void frmMain::applyLayout()
+{
+    if (m_inLayout)
+        return;
+    m_inLayout = true;
+    if (m_minWidth > 0 && (width() < m_minWidth || height() < m_minHeight) &&
+        !(windowState() & (Qt::WindowMinimized | Qt::WindowMaximized))) {
+        resize(qMax(width(), m_minWidth), qMax(height(), m_minHeight));
+    }
+    // The rule counts the window's outer size, frame and title included, and places the
+    // controls in the area below the menu.
+    const QSize frame = frameGeometry().size() - geometry().size();
+    const int outerW = width() + (isVisible() && frame.width() > 0 ? frame.width() : 8);
+    const int outerH = height() + (isVisible() && frame.height() > 0 ? frame.height() : 31);
+    RichTextBox1->setGeometry(px(500), px(200), qMax(0, outerW - px(1000)),
+                              qMax(0, outerH - px(2300)));
+    Frame1->move((centralWidget()->width() - Frame1->width()) / 2,
+                 RichTextBox1->geometry().bottom() + 1 + px(100));
+    m_inLayout = false;
+}
+
+void frmMain::StopReading()
+{
+    m_isPaused = false;
+    if (m_talker)
+        m_talker->StopSpeaking();
+    QTextCursor cursor = RichTextBox1->textCursor();
+    cursor.setPosition(cursor.selectionStart());
+    RichTextBox1->setTextCursor(cursor);
+    cSHAREDSubs::instance().NormalMouse();
+    cSHAREDDelay::instance().DoEventss();
+}
+
+void frmMain::saveState()
+{
+    if (!m_currentFile.isEmpty())
+        mSharedBookmarks::storebookmark(m_currentFile, RichTextBox1->textCursor().position());
+    mSharedBookmarks::savebookmarks();
+    cSHAREDSettings::shared().SaveSettings(cSHAREDSettings::sharedFilename());
+}
+
+void frmMain::ShutDown()
+{
+    if (m_shutDown)
+        return;
+    m_shutDown = true;
+    StopReading();
+    m_talker.reset();
+    saveState();
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
+        if (*it != this && (*it)->isVisible()) {
+            (*it)->close();
+            cSHAREDDelay::instance().DoEventss();
+        }
+    }
+    cSharedLogging::instance().WriteActionsToLog();
+    hide();
+    Q_EMIT shutDownFinished();
+    QCoreApplication::quit();
+}
+
+void frmMain::closeEvent(QCloseEvent* event)
+{
+    // Every way of closing saves the reader's place, whoever asks for it.
+    ShutDown();
+    event->accept();
+}
+
+void frmMain::cmdAbout_Click()
+{
+    fAbout about(this);
+    about.exec();
+}
+
+void frmMain::cmbEngine_Click(int index)
+{
+    if (!m_startedUp || !m_talker || index < 0)
+        return;
+    m_talker->SelectVoice(index);
+    cSHAREDSettings::shared().StoreSetting(QStringLiteral("LastEngine"), index);
+}
+
+void frmMain::cmbPitch_Click(int index)
+{
+    if (!m_talker || index < 0)
+        return;
+    m_talker->ChangePitch(cmbPitch->itemText(index).toInt());
+}
+
+bool frmMain::OpenDocument(const QString& path)
+{
+    StopReading();
+    if (!m_currentFile.isEmpty())
+        mSharedBookmarks::storebookmark(m_currentFile, RichTextBox1->textCursor().position());
+    QString text;
+    cSHAREDSubs::instance().BusyMouse();
+    const bool loaded = cSharedFileSubs::instance().LoadTextFile(path, text);
+    RichTextBox1->setPlainText(text);
+    cSHAREDSubs::instance().NormalMouse();
+    if (!loaded) {
+        m_currentFile.clear();
+        cmdReload->setEnabled(false);
+        return false;
+    }
+    m_currentFile = path;
+    cmdReload->setEnabled(true);
+    QTextCursor cursor = RichTextBox1->textCursor();
+    const int mark = mSharedBookmarks::retrievebookmark(path);
+    cursor.setPosition(qBound(0, mark, RichTextBox1->document()->characterCount() - 1));
+    RichTextBox1->setTextCursor(cursor);
+    RichTextBox1->ensureCursorVisible();
+    setWindowTitle("Parlo - " + cSharedFileSubs::FileOnly(path));
+    return true;
+}
+
+void frmMain::openFromCommandLine(const QString& document)
+{
+    if (document.isEmpty()) {
+        Timer3->start();
+        return;
+    }
+    if (OpenDocument(document))
+        cmdRead_Click();
+}
+
+void frmMain::cmdRead_Click()
+{
+    if (!m_talker)
+        return;
+    StopReading();
+    PronDict().LoadWords();
+    const QString text = RichTextBox1->toPlainText();
+    const int from = RichTextBox1->textCursor().position();
+    m_talker->StoreTextFile(text.mid(from));
+    m_talker->ReadText();
+}
+
+void frmMain::cmdPause_Click()
+{
+    if (!m_talker)
+        return;
+    if (m_isPaused)
+        m_talker->Continue();
+    else
+        m_talker->Pause();
+    m_isPaused = !m_isPaused;
+}
+
+void frmMain::buildLanguageMenu()
+{
+    auto& lang = cSharedLang::instance();
+    const QString langID = cSHAREDSettings::shared()
+                               .RetrieveSetting(QStringLiteral("langID"), QStringLiteral("English"))
+                               .toString();
+    lang.setLangID(langID);
+    m_languageMenu = new LanguageMenu(mnuLang, this, lang);
+    m_languageMenu->applyLanguage(langID);
+    connect(m_languageMenu, &LanguageMenu::languageChosen, this, [](const QString& chosen) {
+        cSharedLang::instance().setLangID(chosen);
+        cSHAREDSettings::shared().StoreSetting(QStringLiteral("LangID"), chosen);
+    });
+}
+
+void frmMain::chooseLanguage(int index)
+{
+    if (m_languageMenu)
+        m_languageMenu->choose(index);
+}

@@ -1,0 +1,217 @@
+#include "diagnostics/log.h"
+#include "fakevoice.h"
+#include "reader/frmMain.h"
+#include "settings/lang.h"
+#include "settings/settings.h"
+#include "testsupport.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QFile>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTextEdit>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// A started reader window on a fake voice, in a fresh program folder.
+class ReaderWindow : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        cSHAREDSettings::shared().DeleteAllSettings();
+        cSharedLang::instance().RevertToEnglish();
+    }
+
+    std::unique_ptr<frmMain> start(int voices = 3)
+    {
+        frmMain::Options options;
+        options.showSplash = false;
+        options.voiceFactory = [this, voices](Failure& failure) -> std::unique_ptr<cSpeechVoice> {
+            if (voices == 0) {
+                failure.number = Err::NoVoices;
+                return nullptr;
+            }
+            auto voice = std::make_unique<FakeVoice>();
+            voice->voices = voice->voices.mid(0, voices);
+            m_voice = voice.get();
+            return voice;
+        };
+        auto window = std::make_unique<frmMain>(options);
+        m_started = window->startUp();
+        return window;
+    }
+
+    template <typename T> static T* child(frmMain& window, const char* name)
+    {
+        T* found = window.findChild<T*>(QString::fromLatin1(name));
+        EXPECT_NE(found, nullptr) << name;
+        return found;
+    }
+
+    ScopedProgramHome home;
+    RecordingPrompt prompt;
+    FakeVoice* m_voice = nullptr;
+    bool m_started = false;
+};
+
+} // namespace
+
+TEST_F(ReaderWindow, FirstStartSelectsTheFirstVoiceAndLogsFreshly)
+{
+    auto window = start();
+    ASSERT_TRUE(m_started);
+    EXPECT_EQ(window->windowTitle(), "test_reader 0.1.0");
+    auto* engines = child<QComboBox>(*window, "cmbEngine");
+    EXPECT_EQ(engines->count(), 3);
+    EXPECT_EQ(engines->currentIndex(), 0);
+    EXPECT_EQ(m_voice->voice, 0);
+    auto* pitch = child<QComboBox>(*window, "cmbPitch");
+    EXPECT_EQ(pitch->count(), 21);
+    EXPECT_EQ(pitch->currentText(), "0");
+    EXPECT_FALSE(child<QPushButton>(*window, "cmdReload")->isEnabled());
+
+    const QString log = QString::fromUtf8(readBytes(home.file("log.txt")));
+    EXPECT_TRUE(log.contains(", Log file created \r\n"));
+    EXPECT_TRUE(log.contains(", Program startup.  test_reader 0.1.0\r\n"));
+    EXPECT_TRUE(log.contains(", Startup Complete\r\n"));
+    EXPECT_LT(log.indexOf("Initialising Talker"), log.indexOf("Startup Complete"));
+}
+
+TEST_F(ReaderWindow, WithoutSymbolFontsButtonsGetWords)
+{
+    auto window = start();
+    if (window->symbolFontsFound())
+        GTEST_SKIP() << "Webdings is installed here";
+    EXPECT_EQ(child<QPushButton>(*window, "cmdFaster")->text(), ">>");
+    EXPECT_EQ(child<QPushButton>(*window, "cmdSlower")->text(), "<<");
+    EXPECT_EQ(child<QPushButton>(*window, "cmdPause")->text(), "Pause");
+    EXPECT_EQ(child<QPushButton>(*window, "cmdRead")->text(), "Read");
+    EXPECT_EQ(child<QPushButton>(*window, "cmdStopReading")->text(), "Stop");
+    EXPECT_EQ(child<QPushButton>(*window, "cmdSpeakToWav")->text(), "X");
+    EXPECT_EQ(child<QPushButton>(*window, "cmdLoad")->text(), "Load");
+    for (const char* name :
+         {"cmdFaster", "cmdSlower", "cmdPause", "cmdRead", "cmdStopReading", "cmdSpeakToWav"})
+        EXPECT_NE(child<QPushButton>(*window, name)->font().family().toLower(), "webdings");
+}
+
+TEST_F(ReaderWindow, StoredVoiceBeyondTheListSelectsTheLast)
+{
+    writeBytes(home.file("Parlo.ini"), "LASTENGINE, 7 \r\n");
+    auto window = start(2);
+    ASSERT_TRUE(m_started);
+    EXPECT_EQ(child<QComboBox>(*window, "cmbEngine")->currentIndex(), 1);
+    EXPECT_EQ(m_voice->voice, 1);
+}
+
+TEST_F(ReaderWindow, NoVoicesGivesTheInstallMessageAndShutsDown)
+{
+    auto window = start(0);
+    EXPECT_FALSE(m_started);
+    ASSERT_EQ(prompt.messages.size(), 1);
+    EXPECT_TRUE(prompt.messages[0].startsWith(
+        "You must install a Text To Speech engine to use this program.  Visit the Parlo page at "));
+    EXPECT_TRUE(window->isShutDown());
+    EXPECT_TRUE(QFile::exists(home.file("Parlo.ini")));
+}
+
+TEST_F(ReaderWindow, WindowSnapsBackToItsStartSize)
+{
+    auto window = start();
+    window->show();
+    const QSize startSize(window->MinWidth(), window->MinHeight());
+    window->resize(startSize / 2);
+    QApplication::processEvents();
+    EXPECT_GE(window->width(), startSize.width());
+    EXPECT_GE(window->height(), startSize.height());
+    window->resize(startSize + QSize(200, 100));
+    QApplication::processEvents();
+    auto* box = child<QTextEdit>(*window, "RichTextBox1");
+    EXPECT_GT(box->width(), startSize.width() - 100);
+    auto* panel = window->findChild<QWidget*>("Frame1");
+    EXPECT_GT(panel->y(), box->geometry().bottom());
+    EXPECT_LE(panel->geometry().bottom(), window->centralWidget()->height());
+    window->ShutDown();
+}
+
+TEST_F(ReaderWindow, ShutDownSavesSettingsAndTheReadersPlace)
+{
+    const QString book = home.file("My Book.txt");
+    writeBytes(book, "One. Two. Three. Four.");
+    {
+        auto window = start();
+        ASSERT_TRUE(window->OpenDocument(book));
+        EXPECT_EQ(window->windowTitle(), "Parlo - My Book.txt");
+        auto* engines = child<QComboBox>(*window, "cmbEngine");
+        engines->setCurrentIndex(2);
+        auto* box = child<QTextEdit>(*window, "RichTextBox1");
+        QTextCursor cursor = box->textCursor();
+        cursor.setPosition(10);
+        box->setTextCursor(cursor);
+        window->close();
+        EXPECT_TRUE(window->isShutDown());
+    }
+    EXPECT_TRUE(readBytes(home.file("Parlo.ini")).contains("LASTENGINE, 2 \r\n"));
+    EXPECT_TRUE(readBytes(home.file("BookMarks.ini")).contains("MY BOOK.TXT, 10 \r\n"));
+
+    auto window = start();
+    EXPECT_EQ(child<QComboBox>(*window, "cmbEngine")->currentIndex(), 2);
+    ASSERT_TRUE(window->OpenDocument(book));
+    EXPECT_EQ(child<QTextEdit>(*window, "RichTextBox1")->textCursor().position(), 10);
+    window->ShutDown();
+}
+
+TEST_F(ReaderWindow, LanguageMenuTranslatesAndComesBack)
+{
+    auto window = start();
+    auto* menu = window->findChild<QMenu*>("mnuLang");
+    ASSERT_NE(menu, nullptr);
+    const QList<QAction*> entries = menu->actions();
+    int german = -1;
+    for (int i = 0; i < entries.size(); ++i) {
+        if (entries[i]->text() == "Deutsch")
+            german = i;
+    }
+    ASSERT_GT(german, 0) << "the shipped languages are listed";
+    auto* quit = child<QPushButton>(*window, "cmdQuit");
+    window->chooseLanguage(german);
+    EXPECT_NE(quit->toolTip(), "Quit");
+    EXPECT_EQ(cSHAREDSettings::shared().RetrieveSetting("LangID").toString(), "Deutsch");
+    window->chooseLanguage(0);
+    EXPECT_EQ(quit->toolTip(), "Quit");
+    window->ShutDown();
+}
+
+TEST_F(ReaderWindow, UnknownLanguageLeavesEnglish)
+{
+    writeBytes(home.file("Parlo.ini"), "LANGID,Klingon\r\n");
+    auto window = start();
+    ASSERT_TRUE(m_started);
+    EXPECT_EQ(child<QPushButton>(*window, "cmdQuit")->toolTip(), "Quit");
+    for (QAction* action : window->findChild<QMenu*>("mnuLang")->actions())
+        EXPECT_FALSE(action->isChecked()) << action->text().toStdString();
+    window->ShutDown();
+}
+
+TEST_F(ReaderWindow, ReadStartsAtTheCursorAndStopPurges)
+{
+    const QString book = home.file("b.txt");
+    writeBytes(book, "First sentence. Second sentence. Third.");
+    auto window = start();
+    ASSERT_TRUE(window->OpenDocument(book));
+    auto* box = child<QTextEdit>(*window, "RichTextBox1");
+    QTextCursor cursor = box->textCursor();
+    cursor.setPosition(16);
+    box->setTextCursor(cursor);
+    child<QPushButton>(*window, "cmdRead")->click();
+    ASSERT_FALSE(m_voice->spoken.isEmpty());
+    EXPECT_TRUE(m_voice->spoken.first().endsWith("Second sentence."));
+    child<QPushButton>(*window, "cmdStopReading")->click();
+    EXPECT_TRUE(m_voice->queue.empty());
+    EXPECT_FALSE(window->Talker()->IsReading());
+    window->ShutDown();
+}
