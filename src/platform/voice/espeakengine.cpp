@@ -191,9 +191,9 @@ QList<cEspeakVoiceInfo> cEspeakEngine::orderedVoices(const QString& language)
     std::set<QByteArray> taken;
     QList<cEspeakVoiceInfo> ordered;
     auto takePreferred = [&](const QString& lang) {
-        QByteArray spec = lang.toUtf8();
+        const QByteArray wanted = lang.toUtf8();
         espeak_VOICE selector{};
-        selector.languages = spec.constData();
+        selector.languages = wanted.constData();
         const espeak_VOICE** list = espeak_ListVoices(&selector);
         for (; list && *list; ++list) {
             const QByteArray id = (*list)->identifier;
