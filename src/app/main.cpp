@@ -3,9 +3,13 @@
 #include "diagnostics/log.h"
 #include "diagnostics/widgetprompt.h"
 #include "parlo_config.h"
+#include "reader/cTerminationWatcher.h"
+#include "reader/fSplash.h"
+#include "reader/frmMain.h"
 
 #include <QApplication>
-#include <QMainWindow>
+#include <QIcon>
+#include <QTimer>
 
 #include <cstdio>
 #include <memory>
@@ -49,17 +53,24 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("parlo"));
     QApplication::setApplicationVersion(QStringLiteral(PARLO_VERSION_STRING));
+    QApplication::setWindowIcon(QIcon(fSplash::picture(QSize(64, 64), 1.0)));
     cWidgetPrompt prompt;
     cUserPrompt::install(&prompt);
 
-    cSharedLogging::instance().LogEvent(QStringLiteral("Program started"), true);
-
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("Parlo"));
-    window.resize(800, 600);
+    frmMain window;
+    // Ended by the system or the session, the reader still keeps its place and settings.
+    cTerminationWatcher watcher;
+    QObject::connect(&watcher, &cTerminationWatcher::terminationRequested, &window,
+                     &frmMain::ShutDown);
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &window, &frmMain::ShutDown);
+    if (!window.startUp()) {
+        cUserPrompt::install(nullptr);
+        return 1;
+    }
     window.show();
-    const int result = app.exec();
-    cSharedLogging::instance().WriteActionsToLog();
+    // The document is opened once the window is up, so the user sees it while it loads.
+    QTimer::singleShot(0, &window, [&] { window.openFromCommandLine(command.document); });
+    const int result = window.isShutDown() ? 0 : app.exec();
     cUserPrompt::install(nullptr);
     return result;
 }
