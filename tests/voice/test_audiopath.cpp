@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+
 // Qt looks for the sound system once per process, so each of these tests runs the
 // matching DISABLED_ test in a child process with a sound system of its own.
 
@@ -68,7 +70,8 @@ TEST(AudioPath, SpeechPlaysThroughARealSoundServer)
     const int rc = runChildTests(QStringLiteral("AudioPathChild.DISABLED_NullSink"),
                                  {QStringLiteral("PARLO_AUDIO_CHILD=sink"),
                                   QStringLiteral("PULSE_SERVER=") + server.serverAddress(),
-                                  QStringLiteral("XDG_RUNTIME_DIR=") + server.runtimeDir()},
+                                  QStringLiteral("XDG_RUNTIME_DIR=") + server.runtimeDir(),
+                                  QStringLiteral("PARLO_PULSE_PID=%1").arg(server.pid())},
                                  &output);
     expectChildPassed(rc, output);
 }
@@ -148,6 +151,14 @@ TEST(AudioPathChild, DISABLED_NullSink)
     const double playedSeconds = double(voice->playedSamples() - playedAtPurge) / Rate;
     EXPECT_GT(playedSeconds, 1.0);
     EXPECT_GT(clock.elapsed() / 1000.0, playedSeconds * 0.8);
+
+    // When the sound server goes away in the middle of a text, reading still goes on.
+    const int lastWords = voice->speak(Sentence, cSpeechVoice::Async);
+    ASSERT_TRUE(waitUntil([&] { return log.words(lastWords) > 1; }, 20000));
+    ASSERT_EQ(::kill(static_cast<pid_t>(qEnvironmentVariableIntValue("PARLO_PULSE_PID")), SIGKILL),
+              0);
+    ASSERT_TRUE(waitUntil([&] { return log.ended(lastWords); }, 30000));
+    EXPECT_TRUE(voice->silentOutput());
 }
 
 TEST(AudioPathChild, DISABLED_NoServer)

@@ -63,6 +63,7 @@ public:
     QString serverAddress() const { return QStringLiteral("unix:") + socketPath(); }
     QString runtimeDir() const { return m_dir.path(); }
     QString log() const { return m_log; }
+    qint64 pid() const { return m_process.processId(); }
 
 private:
     QString socketPath() const { return m_dir.path() + QStringLiteral("/native"); }
