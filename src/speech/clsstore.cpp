@@ -14,7 +14,8 @@ void clsStore::StoreInSentences(const QString& text)
     qsizetype start = 0;
     for (qsizetype c = 0; c < n; ++c) {
         const char16_t ch = data[c].unicode();
-        if (ch != u'.' && ch != u'?' && ch != u'!')
+        // Letters and most other characters sort above all three delimiters.
+        if (ch > u'?' || (ch != u'.' && ch != u'?' && ch != u'!'))
             continue;
         if (c != start)
             m_slices.push_back({start, c - start + 1});

@@ -61,6 +61,8 @@ public:
     bool IsReading() const { return m_isReading; }
     // Reading, or streams still queued in the voice.
     bool isBusy() const { return m_isReading || !m_queued.empty(); }
+    // The stream the voice is speaking or will speak next; 0 when none is queued.
+    int speakingStream() const { return m_queued.empty() ? 0 : m_queued.front(); }
     const clsStore& Store() const { return m_store; }
     QString PitchTag() const { return m_pitchTag; }
     cSpeechVoice* voice() const { return m_voice.get(); }
