@@ -132,6 +132,8 @@ void frmMain::buildControls()
     cmbEngine->setGeometry(twipRect(720, 225, 3210, 315));
     cmbEngine->setToolTip(QStringLiteral("Select a voice"));
     cmbEngine->setAccessibleName(cmbEngine->toolTip());
+    // Voice names are the engine's own, never translated.
+    cmbEngine->setProperty(cSharedLang::kNoTranslate, true);
     cmbPitch = new QComboBox(Frame1);
     cmbPitch->setObjectName(QStringLiteral("cmbPitch"));
     cmbPitch->setGeometry(twipRect(4005, 225, 600, 315));
@@ -327,8 +329,9 @@ void frmMain::replaceSymbolFonts()
     const QList<QPushButton*> buttons = Frame1->findChildren<QPushButton*>();
     for (QPushButton* button : buttons) {
         if (button->font().family().toLower() == QLatin1String("webdings")) {
-            // The application's default font at its default size reads best here.
-            button->setFont(QApplication::font());
+            QFont plain = QApplication::font();
+            plain.setPointSize(8);
+            button->setFont(plain);
         }
     }
     log(QStringLiteral("Webdings font not found. Changing button text."));
