@@ -183,6 +183,16 @@ TEST_F(ReaderWindow, LanguageMenuTranslatesAndComesBack)
     EXPECT_EQ(cSHAREDSettings::shared().RetrieveSetting("LangID").toString(), "Deutsch");
     window->chooseLanguage(0);
     EXPECT_EQ(quit->toolTip(), "Quit");
+
+    // The choice survives a restart.
+    window->chooseLanguage(german);
+    const QString translated = quit->toolTip();
+    window->ShutDown();
+    window.reset();
+    cSHAREDSettings::shared().DeleteAllSettings();
+    cSharedLang::instance().RevertToEnglish();
+    window = start();
+    EXPECT_EQ(child<QPushButton>(*window, "cmdQuit")->toolTip(), translated);
     window->ShutDown();
 }
 
