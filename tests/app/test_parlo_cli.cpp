@@ -4,6 +4,7 @@
 
 #include <QProcess>
 #include <QRegularExpression>
+#include <QStandardPaths>
 
 #include <gtest/gtest.h>
 
@@ -155,4 +156,25 @@ TEST_F(ParloCli, RefusesWhatItCannotDo)
     expectRefused({"--rate", "11", "--wav", out, in}, "11");
     expectRefused({"--pitch", "x", "--wav", out, in}, "x");
     expectRefused({"--wav", out}, "FILE");
+}
+
+TEST_F(ParloCli, ShowsProgressOnlyOnATerminal)
+{
+    const QString in = write("in.txt", kText);
+    const QString out = home.file("out.wav");
+    if (QStandardPaths::findExecutable("script").isEmpty())
+        GTEST_SKIP() << "no script(1) to give parlo a terminal";
+    // script(1) runs parlo on a pseudo-terminal and copies what it shows.
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("PARLO_HOME"), home.path());
+    process.setProcessEnvironment(env);
+    const QString command = QStringLiteral("'%1' --wav '%2' '%3'").arg(PARLO_BINARY, out, in);
+    process.start(QStringLiteral("script"), {"-qec", command, "/dev/null"});
+    ASSERT_TRUE(process.waitForFinished(60000));
+    EXPECT_EQ(process.exitCode(), 0);
+    const QString shown = QString::fromUtf8(process.readAllStandardOutput());
+    EXPECT_TRUE(shown.contains("100%")) << shown.toStdString();
+    EXPECT_TRUE(shown.contains("sentence 4 of 4")) << shown.toStdString();
+    EXPECT_TRUE(WavInfo::read(readBytes(out)).valid);
 }
