@@ -358,6 +358,9 @@ void frmMain::startUpFailed(const Failure& failure)
         text = "Error " + QString::number(failure.number) + " - " + failure.description;
         log(text);
     }
+    // The splash stays on top of other windows; it must not hide the message.
+    if (m_splash)
+        m_splash->hide();
     cUserPrompt::current().message(text);
     if (m_splash)
         delete m_splash;
