@@ -28,10 +28,12 @@ std::unique_ptr<cSpeechVoice> createEspeakVoice(Failure& failure)
 #endif
 }
 
-// The value of a tag's leading digit: "3]" gives 3, "]" and "x]" give 0.
+// The value of a tag's leading digit: "3]" gives 3, "]" and "x]" give 0, and so do digits
+// of other scripts.
 int tagNumber(const QString& piece)
 {
-    return !piece.isEmpty() && piece[0].isDigit() ? piece[0].digitValue() : 0;
+    const char16_t first = piece.isEmpty() ? u' ' : piece[0].unicode();
+    return first >= u'0' && first <= u'9' ? first - u'0' : 0;
 }
 
 } // namespace

@@ -106,13 +106,13 @@ TEST_F(TalkerTest, VoiceChangeOutlastsTheSentence)
 
 TEST_F(TalkerTest, TagsThatAreNotRecognised)
 {
-    read("[v:12]x. [v:]y. [v:9]z. 2] stays.");
+    read(QString::fromUtf8("[v:12]x. [v:]y. [v:9]z. 2] stays. [v:\u0663]w."));
     voice->finishAll();
     // Two digits are text; an empty or out-of-range number leaves the voice alone; a
     // sentence that merely starts like a tag's end keeps its words.
-    EXPECT_EQ(voice->spoken, QStringList({"12]x.", "y.", "z.", "2] stays."}));
+    EXPECT_EQ(voice->spoken, QStringList({"12]x.", "y.", "z.", "2] stays.", "w."}));
     EXPECT_EQ(voice->voice, 0);
-    EXPECT_EQ(entries("select "), QStringList({"-1", "8"}));
+    EXPECT_EQ(entries("select "), QStringList({"-1", "8", "-1"}));
     // Tags are case-sensitive; the colon of one that is not a tag is cleaned like any.
     read("[V:2]upper.");
     EXPECT_EQ(voice->spoken.last(), "[V     2]upper.");
