@@ -125,74 +125,69 @@ QStringView latin1EntityName(char16_t c)
     return names[c - 160];
 }
 
-QString cHtmlToChar(const QString& source)
+void cHtmlToChar(QString& text)
 {
-    QString out;
-    out.reserve(source.size());
-    const QChar* s = source.constData();
-    const qsizetype n = source.size();
-    qsizetype copied = 0;
-    qsizetype i = 0;
-    while (i < n) {
-        if (s[i] != u'&') {
-            ++i;
-            continue;
-        }
+    qsizetype i = text.indexOf(u'&');
+    if (i < 0)
+        return;
+    const qsizetype n = text.size();
+    QChar* d = text.data();
+    qsizetype w = i;
+    qsizetype r = i;
+    for (; i >= 0 && i < n; i = QStringView(d, n).indexOf(u'&', i + 1)) {
         qsizetype end = i + 1;
-        while (end < n && end - i - 1 < kLongestName && isAsciiAlnum(s[end]))
+        while (end < n && end - i - 1 < kLongestName && isAsciiAlnum(d[end]))
             ++end;
-        if (end < n && s[end] == u';' && end > i + 1) {
-            const char16_t ch = entityCharacter(QStringView(s + i + 1, end - i - 1));
-            if (ch != 0) {
-                out.append(s + copied, i - copied);
-                out.append(QChar(ch));
-                copied = end + 1;
-                i = end + 1;
-                continue;
-            }
-        }
-        ++i;
+        if (end >= n || d[end] != u';' || end == i + 1)
+            continue;
+        const char16_t ch = entityCharacter(QStringView(d + i + 1, end - i - 1));
+        if (ch == 0)
+            continue;
+        // Every entity is longer than its character, so the text is rewritten in place.
+        w = std::copy(d + r, d + i, d + w) - d;
+        d[w++] = QChar(ch);
+        r = end + 1;
+        i = end;
     }
-    out.append(s + copied, n - copied);
-    return out;
+    w = std::copy(d + r, d + n, d + w) - d;
+    text.truncate(w);
 }
 
 void cStripHTML(QString& text)
 {
+    qsizetype i = text.indexOf(u'<');
+    if (i < 0)
+        return;
     const qsizetype n = text.size();
     QChar* d = text.data();
-    qsizetype w = 0;
-    qsizetype i = 0;
+    const QStringView all(d, n);
+    qsizetype w = i;
+    qsizetype r = i;
+    // The last "-->" found (or its absence) is remembered, so that many unclosed comments do
+    // not each scan to the end of the text.
     constexpr qsizetype kNone = -2;
     qsizetype commentEnd = -1;
-    while (i < n) {
-        const QChar c = d[i];
-        if (c != u'<' || i + 1 >= n || !canStartTag(d[i + 1])) {
-            d[w++] = c;
-            ++i;
+    for (; i >= 0; i = all.indexOf(u'<', i + 1)) {
+        if (i < r || i + 1 >= n || !canStartTag(d[i + 1]))
             continue;
-        }
         qsizetype close = -1;
-        if (QStringView(d + i, n - i).startsWith(u"<!--")) {
-            // The last "-->" found (or its absence) is remembered, so that many unclosed
-            // comments do not each scan to the end of the text.
+        if (all.sliced(i).startsWith(u"<!--")) {
             if (commentEnd != kNone && commentEnd < i + 4)
-                commentEnd = QStringView(d, n).indexOf(u"-->", i + 4);
+                commentEnd = all.indexOf(u"-->", i + 4);
             if (commentEnd < 0)
                 commentEnd = kNone;
             if (commentEnd != kNone)
                 close = commentEnd + 2;
         }
         if (close < 0)
-            close = QStringView(d, n).indexOf(u'>', i + 1);
-        if (close < 0) {
-            // An unclosed tag at the end of a truncated file: keep it rather than lose text.
-            while (i < n)
-                d[w++] = d[i++];
-            break;
-        }
-        i = close + 1;
+            close = all.indexOf(u'>', i + 1);
+        if (close < 0)
+            break; // an unclosed tag at the end of a truncated file is kept as text
+        w = std::copy(d + r, d + i, d + w) - d;
+        r = close + 1;
+        i = close;
     }
+    w = std::copy(d + r, d + n, d + w) - d;
     text.truncate(w);
 }
 

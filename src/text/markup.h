@@ -11,12 +11,12 @@ namespace Markup {
 // in a browser, so "a < b" in a plain-text book is kept. An unclosed tag is kept as text.
 void cStripHTML(QString& text);
 
-// The text with the named entities of HTML 4 and "&apos;" decoded in one left-to-right
-// pass. Names match with their exact case and need their ";". "&nbsp;" becomes a plain
-// space, so that everything cSharedHTML::CharToHtml encodes decodes back to itself.
-// "&hellip;", "&bull;", "&prime;", "&Prime;" and every numeric reference are left for
-// cSharedHTML::HTMLConstToChar. The result is never longer than the source.
-QString cHtmlToChar(const QString& source);
+// Decodes the named entities of HTML 4 and "&apos;" in place, in one left-to-right pass.
+// Names match with their exact case and need their ";". "&nbsp;" becomes a plain space,
+// so that everything cSharedHTML::CharToHtml encodes decodes back to itself. "&hellip;",
+// "&bull;", "&prime;", "&Prime;" and every numeric reference are left for
+// cSharedHTML::HTMLConstToChar. The text never grows.
+void cHtmlToChar(QString& text);
 
 // The character an HTML 4 entity name stands for (without "&" and ";"), or 0.
 char16_t entityCharacter(QStringView name);

@@ -7,6 +7,7 @@
 
 #include <QStringMatcher>
 
+#include <algorithm>
 #include <exception>
 #include <new>
 
@@ -37,62 +38,115 @@ bool isBlank(const QString& text)
     return true;
 }
 
-// One left-to-right pass; matches never overlap and replaced text is never searched again.
-QString replaceAll(const QString& text, const QString& lookFor, const QString& replaceWith,
-                   Qt::CaseSensitivity cs)
+// The first match at or after from of an ASCII pattern that starts with a non-letter
+// ("<BR>", "</head>", "&#"): a fast search for that first character does most of the work.
+qsizetype findAscii(QStringView text, QLatin1StringView pattern, qsizetype from,
+                    Qt::CaseSensitivity cs)
+{
+    const QChar first = QLatin1Char(pattern.front());
+    const qsizetype last = text.size() - pattern.size();
+    for (qsizetype at = text.indexOf(first, from); at >= 0 && at <= last;
+         at = text.indexOf(first, at + 1)) {
+        if (text.sliced(at, pattern.size()).compare(pattern, cs) == 0)
+            return at;
+    }
+    return -1;
+}
+
+// Replaces every match that find(text, from) reports, left to right without overlap;
+// replaced text is never searched again. A replacement no longer than the match is
+// written in place, so large books are not copied for every step.
+template <typename Find>
+void replaceEach(QString& text, qsizetype length, QStringView with, Find find)
+{
+    qsizetype at = find(text, 0);
+    if (at < 0)
+        return;
+    if (with.size() > length) {
+        QString out;
+        out.reserve(text.size() + text.size() / 8);
+        qsizetype copied = 0;
+        while (at >= 0) {
+            out.append(QStringView(text).mid(copied, at - copied));
+            out.append(with);
+            copied = at + length;
+            at = find(text, copied);
+        }
+        out.append(QStringView(text).mid(copied));
+        text = out;
+        return;
+    }
+    QChar* d = text.data();
+    qsizetype w = at;
+    qsizetype r = at;
+    while (at >= 0) {
+        w = std::copy(d + r, d + at, d + w) - d;
+        w = std::copy(with.begin(), with.end(), d + w) - d;
+        r = at + length;
+        at = find(text, r);
+    }
+    w = std::copy(d + r, d + text.size(), d + w) - d;
+    text.truncate(w);
+}
+
+void replaceAll(QString& text, const QString& lookFor, QStringView replaceWith,
+                Qt::CaseSensitivity cs)
 {
     if (lookFor.isEmpty())
-        return text;
+        return;
     const QStringMatcher matcher(lookFor, cs);
-    qsizetype at = matcher.indexIn(text, 0);
-    if (at < 0)
-        return text;
-    QString out;
-    out.reserve(text.size());
-    qsizetype copied = 0;
-    while (at >= 0) {
-        out.append(QStringView(text).mid(copied, at - copied));
-        out.append(replaceWith);
-        copied = at + lookFor.size();
-        at = matcher.indexIn(text, copied);
-    }
-    out.append(QStringView(text).mid(copied));
-    return out;
+    replaceEach(text, lookFor.size(), replaceWith,
+                [&](const QString& t, qsizetype from) { return matcher.indexIn(t, from); });
+}
+
+void replaceAscii(QString& text, QLatin1StringView lookFor, QStringView replaceWith,
+                  Qt::CaseSensitivity cs)
+{
+    replaceEach(text, lookFor.size(), replaceWith,
+                [&](const QString& t, qsizetype from) { return findAscii(t, lookFor, from, cs); });
 }
 
 // Numeric references the conversion maps to plain punctuation on purpose, so that the
 // voice reads them simply. They apply to these exact decimal spellings only.
-QString tableReplacement(QStringView digits, bool* found)
+QStringView tableReplacement(QStringView digits)
 {
     struct Row {
         const char16_t* digits;
         const char16_t* text;
     };
     static constexpr Row kRows[] = {
-        {u"8230", u"..."}, {u"8220", u"\""}, {u"8221", u"\""},     {u"8243", u"\""},
-        {u"8216", u"'"},   {u"8217", u"'"},  {u"8242", u"'"},      {u"8212", u"-"},
-        {u"8211", u"..."}, {u"8364", u"€"},  {u"8226", u"\u2022"},
+        {u"8230", u"..."}, {u"8220", u"\""},     {u"8221", u"\""},     {u"8243", u"\""},
+        {u"8216", u"'"},   {u"8217", u"'"},      {u"8242", u"'"},      {u"8212", u"-"},
+        {u"8211", u"..."}, {u"8364", u"\u20AC"}, {u"8226", u"\u2022"},
     };
     for (const Row& row : kRows) {
-        if (digits == QStringView(row.digits)) {
-            *found = true;
-            return QString::fromUtf16(row.text);
-        }
+        if (digits == QStringView(row.digits))
+            return QStringView(row.text);
     }
-    *found = false;
     return {};
 }
 
-void appendCodePoint(QString& out, quint32 code)
+// Writes the character of a numeric reference at d and returns how many units it took
+// (0, 1 or 2).
+qsizetype writeCodePoint(QChar* d, quint32 code)
 {
     if (code == 0)
-        return; // a reference to nothing leaves nothing, as before
-    if (code >= 128 && code <= 159)
-        out.append(TextCodec::fromWin1252(static_cast<int>(code))); // as browsers do
-    else if ((code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF)
-        out.append(QChar(QChar::ReplacementCharacter));
-    else
-        out.append(QString::fromUcs4(reinterpret_cast<const char32_t*>(&code), 1));
+        return 0; // a reference to nothing leaves nothing, as before
+    if (code >= 128 && code <= 159) {
+        *d = TextCodec::fromWin1252(static_cast<int>(code)); // as browsers do
+        return 1;
+    }
+    if ((code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF) {
+        *d = QChar(QChar::ReplacementCharacter);
+        return 1;
+    }
+    if (QChar::requiresSurrogates(code)) {
+        d[0] = QChar(QChar::highSurrogate(code));
+        d[1] = QChar(QChar::lowSurrogate(code));
+        return 2;
+    }
+    *d = QChar(static_cast<char16_t>(code));
+    return 1;
 }
 
 int digitValue(QChar c, bool hex)
@@ -107,98 +161,143 @@ int digitValue(QChar c, bool hex)
     return -1;
 }
 
-// "&#N;" and "&#xH;" become their characters in one pass. Anything else that starts with
-// "&#" (no digits, no ";" right after them) is not a reference and stays as it is.
-QString decodeNumericReferences(const QString& text)
+// The program's own entities and every numeric reference, in one left-to-right pass in
+// place (every replacement is shorter than what it replaces). The named ones cannot
+// overlap (they differ right after the "&") and nothing produced here contains "&", so
+// one pass gives what a pass per entity would. "&#N;" and "&#xH;" become their
+// characters; anything else that starts with "&#" (no digits, no ";" right after them) is
+// not a reference and stays as it is.
+void decodeConstants(QString& text)
 {
-    const QChar* s = text.constData();
+    struct Named {
+        QLatin1StringView entity;
+        QStringView replacement;
+        Qt::CaseSensitivity cs;
+    };
+    static const Named kNamed[] = {
+        {QLatin1StringView("&hellip;"), u"...", Qt::CaseInsensitive},
+        {QLatin1StringView("&bull;"), u"\u2022", Qt::CaseInsensitive},
+        {QLatin1StringView("&prime;"), u"'", Qt::CaseSensitive},
+        {QLatin1StringView("&Prime;"), u"\"", Qt::CaseSensitive},
+    };
+    qsizetype i = text.indexOf(u'&');
+    if (i < 0)
+        return;
     const qsizetype n = text.size();
-    QString out;
-    out.reserve(n);
-    qsizetype copied = 0;
-    for (qsizetype i = 0; i + 2 < n; ++i) {
-        if (s[i] != u'&' || s[i + 1] != u'#')
+    QChar* d = text.data();
+    qsizetype w = i;
+    qsizetype r = i;
+    // Copies the text before a reference that starts at i, then its replacement.
+    auto replace = [&](qsizetype end, QStringView with) {
+        w = std::copy(d + r, d + i, d + w) - d;
+        w = std::copy(with.begin(), with.end(), d + w) - d;
+        r = end;
+    };
+    for (; i >= 0 && i < n; i = QStringView(d, n).indexOf(u'&', i + 1)) {
+        if (i + 1 < n && d[i + 1] != u'#') {
+            for (const Named& named : kNamed) {
+                const QStringView here(d + i, std::min(n - i, named.entity.size()));
+                if (here.compare(named.entity, named.cs) == 0) {
+                    replace(i + named.entity.size(), named.replacement);
+                    i += named.entity.size() - 1;
+                    break;
+                }
+            }
             continue;
+        }
+        if (i + 2 >= n)
+            break;
         qsizetype j = i + 2;
-        const bool hex = s[j] == u'x' || s[j] == u'X';
+        const bool hex = d[j] == u'x' || d[j] == u'X';
         if (hex)
             ++j;
         const qsizetype firstDigit = j;
         quint32 code = 0;
         int value;
-        while (j < n && (value = digitValue(s[j], hex)) >= 0) {
+        while (j < n && (value = digitValue(d[j], hex)) >= 0) {
             code = code > 0x10FFFF ? code : code * (hex ? 16 : 10) + static_cast<quint32>(value);
             ++j;
         }
-        if (j == firstDigit || j >= n || s[j] != u';')
+        if (j == firstDigit || j >= n || d[j] != u';')
             continue;
-        out.append(QStringView(s + copied, i - copied));
-        bool inTable = false;
-        const QString mapped =
-            hex ? QString()
-                : tableReplacement(QStringView(s + firstDigit, j - firstDigit), &inTable);
-        if (inTable)
-            out.append(mapped);
-        else
-            appendCodePoint(out, code);
-        copied = j + 1;
+        const QStringView mapped =
+            hex ? QStringView() : tableReplacement(QStringView(d + firstDigit, j - firstDigit));
+        if (!mapped.isNull()) {
+            replace(j + 1, mapped);
+        } else {
+            QChar unit[2];
+            replace(j + 1, QStringView(unit, writeCodePoint(unit, code)));
+        }
         i = j;
     }
-    if (copied == 0)
-        return text;
-    out.append(QStringView(s + copied, n - copied));
-    return out;
+    w = std::copy(d + r, d + n, d + w) - d;
+    text.truncate(w);
 }
 
 // Old texts end their lines in CR CR LF and Linux ones in a bare LF; both become CR LF so
 // that every book shows one line break per line end.
-QString normaliseLineEnds(const QString& text)
+void normaliseLineEnds(QString& text)
 {
-    const QChar* s = text.constData();
-    const qsizetype n = text.size();
+    const QStringView s(text);
+    auto needsChange = [&](qsizetype lf) {
+        return lf == 0 || s[lf - 1] != u'\r' || (lf >= 2 && s[lf - 2] == u'\r');
+    };
+    qsizetype lf = s.indexOf(u'\n');
+    while (lf >= 0 && !needsChange(lf))
+        lf = s.indexOf(u'\n', lf + 1);
+    if (lf < 0)
+        return;
     QString out;
-    out.reserve(n + n / 32);
-    for (qsizetype i = 0; i < n; ++i) {
-        if (s[i] == u'\r' && i + 2 < n && s[i + 1] == u'\r' && s[i + 2] == u'\n') {
-            out.append(u"\r\n");
-            i += 2;
-        } else if (s[i] == u'\n' && (i == 0 || s[i - 1] != u'\r')) {
-            out.append(u"\r\n");
-        } else {
-            out.append(s[i]);
-        }
+    out.reserve(text.size() + text.size() / 16);
+    qsizetype copied = 0;
+    for (; lf >= 0; lf = s.indexOf(u'\n', lf + 1)) {
+        if (!needsChange(lf))
+            continue;
+        const qsizetype cut = lf >= 2 && s[lf - 1] == u'\r' && s[lf - 2] == u'\r' ? lf - 1 : lf;
+        if (cut < copied)
+            continue;
+        out.append(s.mid(copied, cut - copied));
+        out.append(cut == lf ? u"\r\n" : u"\n");
+        copied = lf + 1;
     }
-    return out;
+    out.append(s.mid(copied));
+    text = out;
 }
 
-// Style blocks cut out. The next search begins one character after where the previous
-// "</style>" stood in the text before its cut, as it always has; the positions are mapped
-// onto the original text so that nothing is searched twice.
-QString removeStyleBlocks(const QString& text)
+// Style blocks cut out, in place. The next search begins one character after where the
+// previous "</style>" stood in the text before its cut, as it always has; the positions
+// are mapped onto the uncut text so that nothing is searched twice.
+void removeStyleBlocks(QString& text)
 {
-    static const QStringMatcher openTag(u"<style>", Qt::CaseInsensitive);
-    static const QStringMatcher closeTag(u"</style>", Qt::CaseInsensitive);
-    QString out;
-    qsizetype copied = 0;
+    const QLatin1StringView open("<style>");
+    const QLatin1StringView close("</style>");
     qsizetype from = 0;
+    qsizetype w = -1;
+    qsizetype r = 0;
+    QChar* d = nullptr;
     for (;;) {
-        const qsizetype open = openTag.indexIn(text, from);
-        if (open < 0)
+        const qsizetype at = findAscii(text, open, from, Qt::CaseInsensitive);
+        if (at < 0)
             break;
-        const qsizetype close = closeTag.indexIn(text, open + 1);
-        if (close < 0)
+        const qsizetype end = findAscii(text, close, at + 1, Qt::CaseInsensitive);
+        if (end < 0)
             break;
-        out.append(QStringView(text).mid(copied, open - copied));
-        copied = close + 8;
-        // One past the "</style>" in the cut text, seen through the original text.
-        from = close + 1 + (close + 8 - open);
+        if (!d) {
+            d = text.data();
+            w = at;
+        } else {
+            w = std::copy(d + r, d + at, d + w) - d;
+        }
+        r = end + close.size();
+        // One past the "</style>" in the cut text, seen through the uncut text.
+        from = end + 1 + (end + close.size() - at);
         if (from >= text.size())
             break;
     }
-    if (copied == 0)
-        return text;
-    out.append(QStringView(text).mid(copied));
-    return out;
+    if (!d)
+        return;
+    w = std::copy(d + r, d + text.size(), d + w) - d;
+    text.truncate(w);
 }
 
 } // namespace
@@ -229,44 +328,35 @@ void cSharedHTML::HtmlToPlainText(QString& text)
     StripHtml(text);
     HtmlToChar(text);
     HTMLConstToChar(text);
-    text = normaliseLineEnds(text);
-    text = replaceAll(text, QStringLiteral("\r\r"), QStringLiteral("\r\n"), Qt::CaseSensitive);
-    text = replaceAll(text, QStringLiteral("\n\n"), QStringLiteral("\r\n"), Qt::CaseSensitive);
+    normaliseLineEnds(text);
+    replaceAscii(text, QLatin1StringView("\r\r"), u"\r\n", Qt::CaseSensitive);
+    replaceAscii(text, QLatin1StringView("\n\n"), u"\r\n", Qt::CaseSensitive);
 }
 
 void cSharedHTML::TrimHeadTags(QString& text)
 {
-    const qsizetype at = text.indexOf(QLatin1StringView("</head>"), 0, Qt::CaseInsensitive);
+    const qsizetype at = findAscii(text, QLatin1StringView("</head>"), 0, Qt::CaseInsensitive);
     if (at >= 0)
         text.remove(0, at + 7);
 }
 
 void cSharedHTML::ConvertBR(QString& text)
 {
-    text = replaceAll(text, QStringLiteral("<BR>"), QStringLiteral("\r\n"), Qt::CaseInsensitive);
+    replaceAscii(text, QLatin1StringView("<BR>"), u"\r\n", Qt::CaseInsensitive);
 }
 
 void cSharedHTML::HtmlToChar(QString& text)
 {
     if (isBlank(text))
         return;
-    guarded("HtmlToChar", [&] { text = Markup::cHtmlToChar(text); });
+    guarded("HtmlToChar", [&] { Markup::cHtmlToChar(text); });
 }
 
 void cSharedHTML::HTMLConstToChar(QString& text)
 {
     if (isBlank(text))
         return;
-    guarded("HTMLConstToChar", [&] {
-        text = replaceAll(text, QStringLiteral("&hellip;"), QStringLiteral("..."),
-                          Qt::CaseInsensitive);
-        text = replaceAll(text, QStringLiteral("&bull;"), QStringLiteral("\u2022"),
-                          Qt::CaseInsensitive);
-        text = replaceAll(text, QStringLiteral("&prime;"), QStringLiteral("'"), Qt::CaseSensitive);
-        text = replaceAll(text, QStringLiteral("&Prime;"), QStringLiteral("\""), Qt::CaseSensitive);
-        if (text.contains(QLatin1StringView("&#")))
-            text = decodeNumericReferences(text);
-    });
+    guarded("HTMLConstToChar", [&] { decodeConstants(text); });
 }
 
 void cSharedHTML::StripHtml(QString& text)
@@ -274,12 +364,11 @@ void cSharedHTML::StripHtml(QString& text)
     if (isBlank(text))
         return;
     guarded("StripHtml", [&] {
-        if (text.contains(u'<') && text.contains(u'>')) {
-            text = removeStyleBlocks(text);
-            QString stripped = text;
-            Markup::cStripHTML(stripped);
-            text = stripped;
-        }
+        // Without both "<" and ">" there is no style block and no tag, and both steps leave
+        // the text alone. They only ever shorten it in place, so a failure (which can only
+        // come from taking a private copy of a shared text) loses nothing.
+        removeStyleBlocks(text);
+        Markup::cStripHTML(text);
         CutOffNull(text);
     });
 }
@@ -341,8 +430,11 @@ void cSharedHTML::MyReplace(QString& text, const QString& lookFor, const QString
                             bool matchCase)
 {
     guarded("MyReplace", [&] {
-        text = replaceAll(text, lookFor, replaceWith,
-                          matchCase ? Qt::CaseSensitive : Qt::CaseInsensitive);
+        // Works on a copy: a failure half-way leaves the text as it was.
+        QString replaced = text;
+        replaceAll(replaced, lookFor, replaceWith,
+                   matchCase ? Qt::CaseSensitive : Qt::CaseInsensitive);
+        text = replaced;
     });
 }
 

@@ -1,0 +1,61 @@
+// The RTF reader filling a QTextDocument from a 5 MB document and from eight times that.
+#include "platform/rtf/rtfreader.h"
+
+#include "benchtext.h"
+
+#include <QGuiApplication>
+#include <QTextDocument>
+
+namespace {
+
+// The body of a real Word book when the corpus is there (its header once, its text
+// repeated); otherwise generated Word-style paragraphs with runs, code-page escapes,
+// Unicode characters, a table row and a skipped picture.
+QByteArray document(qsizetype size)
+{
+    QByteArray header = "{\\rtf1\\ansi\\ansicpg1252\\uc1\\deff0{\\fonttbl{\\f0\\froman Times New "
+                        "Roman;}{\\f1\\fswiss Arial;}}{\\colortbl;\\red255\\green0\\blue0;}\n";
+    QByteArray body;
+    if (const QString dir = benchtext::corpusDir(); !dir.isEmpty()) {
+        const QByteArray word = benchtext::readFile(dir + "/books/24145-rtf.rtf");
+        const qsizetype start = word.indexOf("\\pard");
+        const qsizetype end = word.lastIndexOf('}');
+        if (start > 0 && end > start) {
+            header = word.left(start);
+            body = word.mid(start, end - start);
+        }
+    }
+    if (body.isEmpty()) {
+        for (int i = 0; i < 200; ++i)
+            body += "\\pard\\plain\\f0\\fs24 {\\b Chapter " + QByteArray::number(i) +
+                    "}\\par\n\\pard\\qj The caf\\'e9 owner said \\ldblquote the tide "
+                    "won\\rquote t wait\\rdblquote  {\\i and} {\\cf1 left} for "
+                    "\\u26481?\\u20140?.\\tab Next\\line line.\\par\n"
+                    "\\trowd\\cellx3000\\cellx6000\\intbl Day\\cell Dish\\cell\\row\n"
+                    "{\\*\\shppict{\\pict\\pngblip 89504e470d0a1a0a0000000d49484452}}\\par\n";
+    }
+    QByteArray rtf = header;
+    rtf.reserve(size + body.size());
+    while (rtf.size() < size)
+        rtf += body;
+    return rtf + "}";
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM",
+            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    QGuiApplication app(argc, argv);
+    const QByteArray input = document(benchtext::kTarget);
+    const QByteArray eight = document(benchtext::kTarget * 8);
+    auto load = [](const QByteArray& rtf) {
+        QTextDocument doc;
+        RtfReader::read(rtf, &doc);
+    };
+    load(input); // warm-up
+    const double once = benchtext::medianSeconds(5, [&] { load(input); });
+    const double eightTimes = benchtext::medianSeconds(3, [&] { load(eight); });
+    return benchtext::report("RtfReader", input.size(), once, eightTimes);
+}
