@@ -114,8 +114,11 @@ void RtfCodePages::decode(const QByteArray& bytes, int codePage, QString& out)
     iconv_t cd = codePage == 1252 || codePage <= 0 ? kNoConverter
                                                    : static_cast<iconv_t>(converter(codePage));
     if (cd == kNoConverter) {
+        const qsizetype at = out.size();
+        out.resize(at + bytes.size());
+        QChar* d = out.data() + at;
         for (char b : bytes)
-            out.append(TextCodec::fromWin1252(static_cast<unsigned char>(b)));
+            *d++ = TextCodec::fromWin1252(static_cast<unsigned char>(b));
         return;
     }
     iconv(cd, nullptr, nullptr, nullptr, nullptr);

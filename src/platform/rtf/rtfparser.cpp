@@ -734,7 +734,12 @@ void Parser::appendCharacter(char32_t code)
     flushBytes();
     if (code > 0x10FFFF)
         code = QChar::ReplacementCharacter;
-    m_run.append(QString::fromUcs4(&code, 1));
+    if (QChar::requiresSurrogates(code)) {
+        const QChar pair[2] = {QChar(QChar::highSurrogate(code)), QChar(QChar::lowSurrogate(code))};
+        m_run.append(pair, 2);
+    } else {
+        m_run.append(QChar(static_cast<char16_t>(code)));
+    }
 }
 
 void Parser::beginText()
@@ -768,7 +773,7 @@ void Parser::flushRun()
     sanitise(m_run);
     if (!m_run.isEmpty())
         m_cursor.insertText(m_run, charFormat(m_runProps));
-    m_run.clear();
+    m_run.resize(0); // keeps its buffer for the next run
 }
 
 void Parser::paragraphBreak()
@@ -777,8 +782,15 @@ void Parser::paragraphBreak()
         return;
     flushRun();
     m_pendingTab = false;
-    m_cursor.setBlockFormat(blockFormat(m_state.para));
-    m_cursor.insertBlock();
+    // The paragraph that ends here takes the properties in force at its end. The next one
+    // starts with the same, which it usually keeps; setting a format only when it changes
+    // spares the document a lookup per paragraph.
+    if (!m_blockFormatSet || !(m_blockProps == m_state.para)) {
+        m_cursor.setBlockFormat(blockFormat(m_state.para));
+        m_blockProps = m_state.para;
+        m_blockFormatSet = true;
+    }
+    m_cursor.insertBlock(blockFormat(m_blockProps), charFormat(m_state.chars));
 }
 
 void Parser::cell()
@@ -798,7 +810,8 @@ void Parser::finish()
     if (m_state.destination == Destination::FontTable)
         finishFontEntry();
     flushRun();
-    m_cursor.setBlockFormat(blockFormat(m_state.para));
+    if (!m_blockFormatSet || !(m_blockProps == m_state.para))
+        m_cursor.setBlockFormat(blockFormat(m_state.para));
 }
 
 QTextCharFormat Parser::charFormat(const CharProps& props)
@@ -832,6 +845,8 @@ QTextCharFormat Parser::charFormat(const CharProps& props)
 
 QTextBlockFormat Parser::blockFormat(const ParaProps& props)
 {
+    if (m_haveCachedBlock && m_cachedBlockProps == props)
+        return m_cachedBlock;
     QTextBlockFormat format;
     static constexpr Qt::Alignment kAlign[] = {Qt::AlignLeft, Qt::AlignHCenter, Qt::AlignRight,
                                                Qt::AlignJustify};
@@ -839,6 +854,9 @@ QTextBlockFormat Parser::blockFormat(const ParaProps& props)
     format.setLeftMargin(std::max(0, pixelsFromTwips(props.leftTwips)));
     format.setRightMargin(std::max(0, pixelsFromTwips(props.rightTwips)));
     format.setTextIndent(pixelsFromTwips(props.firstTwips));
+    m_cachedBlockProps = props;
+    m_cachedBlock = format;
+    m_haveCachedBlock = true;
     return format;
 }
 

@@ -111,9 +111,14 @@ private:
     bool m_pendingTab = false;
 
     QTextCursor m_cursor;
+    ParaProps m_blockProps; // the format the current block already has
+    bool m_blockFormatSet = false;
     CharProps m_cachedProps;
     QTextCharFormat m_cachedFormat;
     bool m_haveCachedFormat = false;
+    ParaProps m_cachedBlockProps;
+    QTextBlockFormat m_cachedBlock;
+    bool m_haveCachedBlock = false;
 };
 
 } // namespace rtf
