@@ -7,6 +7,8 @@
 #include "speech/editor/frmLex.h"
 #include "speech/editor/frmWordPair.h"
 
+#include <QApplication>
+#include <QClipboard>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
@@ -97,6 +99,19 @@ TEST_F(WordPairTest, AnOriginalWordWithACommaIsRefused)
     EXPECT_FALSE(pair.isVisible());
     EXPECT_FALSE(pair.Cancelled);
     EXPECT_EQ(prompt.messages.size(), 1);
+}
+
+TEST_F(WordPairTest, PastedLineBreaksBecomeSpaces)
+{
+    frmWordPair pair(nullptr, fakeVoiceFactory(&voiceLog));
+    QApplication::clipboard()->setText("Her\r\nmy\noh\u2029nee");
+    pair.txtNewWord->setText("[]");
+    pair.txtNewWord->setCursorPosition(1);
+    pair.txtNewWord->paste();
+    EXPECT_EQ(pair.newWord(), "[Her  my oh nee]");
+    EXPECT_EQ(pair.txtNewWord->cursorPosition(), 15);
+    pair.setWords("two\nlines", "");
+    EXPECT_EQ(pair.originalWord(), "two lines");
 }
 
 TEST_F(WordPairTest, WithoutAVoiceTestIsUnavailableButEditingWorks)

@@ -27,6 +27,7 @@ QPushButton* button(const QString& caption, const QString& name, QWidget* parent
 {
     auto* b = new QPushButton(caption, parent);
     b->setObjectName(name);
+    b->setAccessibleName(QString(caption).remove(u'&'));
     return b;
 }
 

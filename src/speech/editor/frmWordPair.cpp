@@ -10,6 +10,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include <algorithm>
+
 namespace {
 
 const QString kModule = QStringLiteral("frmWordPair");
@@ -19,12 +21,28 @@ QString translated(const char* english)
     return cSharedLang::instance().GetTranslation(QString::fromUtf8(english));
 }
 
+bool isLineBreak(QChar c)
+{
+    return c == u'\n' || c == u'\r' || c == QChar::LineSeparator || c == QChar::ParagraphSeparator;
+}
+
 QLineEdit* wordBox(const QString& name, const QString& accessibleName, QWidget* parent)
 {
     auto* box = new QLineEdit(parent);
     box->setObjectName(name);
     box->setAccessibleName(accessibleName);
     box->setMinimumWidth(box->fontMetrics().averageCharWidth() * 28);
+    // A line box still takes pasted line breaks, and the file keeps one pair a line: a
+    // break would split the pair when the file is read again.
+    QObject::connect(box, &QLineEdit::textChanged, box, [box](const QString& text) {
+        if (std::none_of(text.begin(), text.end(), isLineBreak))
+            return;
+        QString oneLine = text;
+        std::replace_if(oneLine.begin(), oneLine.end(), isLineBreak, QChar(u' '));
+        const int cursor = box->cursorPosition();
+        box->setText(oneLine);
+        box->setCursorPosition(cursor);
+    });
     return box;
 }
 
@@ -43,9 +61,11 @@ frmWordPair::frmWordPair(QWidget* parent, clsTalker::VoiceFactory voiceFactory) 
 
     lblSay = new QLabel(QStringLiteral("Say"), this);
     lblSay->setObjectName(QStringLiteral("lblSay"));
+    lblSay->setAccessibleName(lblSay->text());
     lblSay->setBuddy(txtOriginalWord);
     lblAs = new QLabel(QStringLiteral("as"), this);
     lblAs->setObjectName(QStringLiteral("lblAs"));
+    lblAs->setAccessibleName(lblAs->text());
     lblAs->setBuddy(txtNewWord);
 
     const std::array<QString, 2> testNames = {QStringLiteral("Say the word as it is written"),
@@ -68,6 +88,8 @@ frmWordPair::frmWordPair(QWidget* parent, clsTalker::VoiceFactory voiceFactory) 
     cmdOK->setDefault(true);
     cmdCancel = buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
     cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
+    cmdOK->setAccessibleName(cmdOK->text());
+    cmdCancel->setAccessibleName(cmdCancel->text());
     connect(cmdOK, &QPushButton::clicked, this, &frmWordPair::cmdOK_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &frmWordPair::reject);
 
