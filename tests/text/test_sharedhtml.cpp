@@ -1,6 +1,9 @@
 #include "text/markup.h"
 #include "text/sharedhtml.h"
 
+#include <QRandomGenerator>
+#include <QStringList>
+
 #include <gtest/gtest.h>
 
 // Readable failure messages for text.
@@ -224,4 +227,65 @@ TEST(Markup, StripperKeepsTextBetweenTagsAndNeverGrows)
     QString unclosed = QStringLiteral("<!-- never closed > but tag ends");
     Markup::cStripHTML(unclosed);
     EXPECT_EQ(unclosed, QStringLiteral(" but tag ends"));
+}
+
+namespace {
+
+// The style-block search as it has always been described, rescanning the cut text.
+QString styleBlocksRemovedSlowly(QString text)
+{
+    qsizetype from = 0;
+    for (;;) {
+        const qsizetype open =
+            text.indexOf(QLatin1StringView("<style>"), from, Qt::CaseInsensitive);
+        if (open < 0)
+            break;
+        const qsizetype close =
+            text.indexOf(QLatin1StringView("</style>"), open + 1, Qt::CaseInsensitive);
+        if (close < 0)
+            break;
+        text.remove(open, close + 8 - open);
+        from = close + 1;
+    }
+    return text;
+}
+
+QString randomText(QRandomGenerator& random, const QStringList& pieces)
+{
+    QString text;
+    const int count = random.bounded(1, 12);
+    for (int i = 0; i < count; ++i)
+        text += pieces[random.bounded(static_cast<int>(pieces.size()))];
+    return text;
+}
+
+} // namespace
+
+// The single-pass versions give exactly what the step-by-step descriptions give.
+TEST(SharedHtml, SinglePassStepsAgreeWithTheirDescriptions)
+{
+    QRandomGenerator random(4);
+    const QStringList stylePieces = {"<style>", "</style>", "<STYLE>", "</Style>",    "x",
+                                     "yy",      "<style",   "</style", "zzzzzzzzzzzz"};
+    for (int round = 0; round < 3000; ++round) {
+        const QString text = randomText(random, stylePieces);
+        QString stripped = text;
+        cSharedHTML::instance().StripHtml(stripped);
+        QString expected = styleBlocksRemovedSlowly(text);
+        Markup::cStripHTML(expected);
+        ASSERT_EQ(stripped, expected) << qPrintable(text);
+    }
+    const QStringList replacePieces = {"a", "A", "ab", "aB", "b", " ", "\n"};
+    for (int round = 0; round < 3000; ++round) {
+        const QString text = randomText(random, replacePieces);
+        const QString lookFor = randomText(random, replacePieces).left(3);
+        const QString with = randomText(random, replacePieces).left(random.bounded(0, 5));
+        for (const bool matchCase : {true, false}) {
+            QString replaced = text;
+            cSharedHTML::instance().MyReplace(replaced, lookFor, with, matchCase);
+            QString expected = text;
+            expected.replace(lookFor, with, matchCase ? Qt::CaseSensitive : Qt::CaseInsensitive);
+            ASSERT_EQ(replaced, expected) << qPrintable(text + '|' + lookFor + '|' + with);
+        }
+    }
 }
