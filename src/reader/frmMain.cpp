@@ -25,6 +25,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QTextDocument>
 #include <QTextEdit>
 #include <QTimer>
 
@@ -102,6 +103,9 @@ void frmMain::buildControls()
     RichTextBox1->setGeometry(twipRect(135, 180, 8760, 3945));
     RichTextBox1->setAccessibleName(QStringLiteral("Document"));
     RichTextBox1->setAcceptRichText(false);
+    RichTextBox1->document()->setUndoRedoEnabled(false);
+    connect(RichTextBox1->document(), &QTextDocument::contentsChanged, this,
+            [this] { m_textStale = true; });
     // The spoken sentence stays highlighted while a button has the focus.
     QPalette palette = RichTextBox1->palette();
     for (auto role : {QPalette::Highlight, QPalette::HighlightedText})
@@ -201,6 +205,11 @@ void frmMain::buildControls()
     connect(cmdRead, &QPushButton::clicked, this, &frmMain::cmdRead_Click);
     connect(cmdStopReading, &QPushButton::clicked, this, &frmMain::StopReading);
     connect(cmdPause, &QPushButton::clicked, this, &frmMain::cmdPause_Click);
+    connect(cmdLoad, &QPushButton::clicked, this, &frmMain::cmdLoad_Click);
+    connect(cmdReload, &QPushButton::clicked, this, &frmMain::cmdReload_Click);
+    connect(cmdFontBigger, &QPushButton::clicked, this, [this] { changeFontSize(+1); });
+    connect(cmdFontSmaller, &QPushButton::clicked, this, [this] { changeFontSize(-1); });
+    connect(cmdSpeakToWav, &QPushButton::clicked, this, &frmMain::cmdSpeakToWav_Click);
     connect(cmdFaster, &QPushButton::clicked, this, [this] {
         if (m_talker)
             m_talker->Faster();
@@ -222,6 +231,7 @@ void frmMain::buildMenu()
     mnuLang->setObjectName(QStringLiteral("mnuLang"));
     mnuPron = mnuSettings->addAction(QStringLiteral("Pronunciations"));
     mnuPron->setObjectName(QStringLiteral("mnuPron"));
+    connect(mnuPron, &QAction::triggered, this, &frmMain::mnuPron_Click);
     mnuCheckForUpdate = mnuSettings->addAction(QStringLiteral("Check for Update"));
     mnuCheckForUpdate->setObjectName(QStringLiteral("mnuCheckForUpdate"));
 }
@@ -290,6 +300,8 @@ bool frmMain::startUp()
     splashText(QStringLiteral("Initialising Talker"));
     m_talker = m_options.voiceFactory ? std::make_unique<clsTalker>(m_options.voiceFactory)
                                       : std::make_unique<clsTalker>();
+    connect(m_talker.get(), &clsTalker::SpeakingSentence, this, &frmMain::Talker_SpeakingSentence);
+    connect(m_talker.get(), &clsTalker::ReadingFinished, this, &frmMain::Talker_ReadingFinished);
     // 11.
     splashText(QStringLiteral("Initialising Speech Engine"));
     log(QStringLiteral("Initialising Speech Engine"));
@@ -400,6 +412,8 @@ void frmMain::StopReading()
     m_isPaused = false;
     if (m_talker)
         m_talker->StopSpeaking();
+    if (!m_wavFile.isEmpty())
+        finishWav(false);
     QTextCursor cursor = RichTextBox1->textCursor();
     cursor.setPosition(cursor.selectionStart());
     RichTextBox1->setTextCursor(cursor);
@@ -453,8 +467,8 @@ void frmMain::cmbEngine_Click(int index)
 {
     if (!m_startedUp || !m_talker || index < 0)
         return;
+    cSHAREDSettings::shared().StoreSetting(QStringLiteral("LASTENGINE"), index);
     m_talker->SelectVoice(index);
-    cSHAREDSettings::shared().StoreSetting(QStringLiteral("LastEngine"), index);
 }
 
 void frmMain::cmbPitch_Click(int index)
@@ -462,65 +476,6 @@ void frmMain::cmbPitch_Click(int index)
     if (!m_talker || index < 0)
         return;
     m_talker->ChangePitch(cmbPitch->itemText(index).toInt());
-}
-
-bool frmMain::OpenDocument(const QString& path)
-{
-    StopReading();
-    if (!m_currentFile.isEmpty())
-        mSharedBookmarks::storebookmark(m_currentFile, RichTextBox1->textCursor().position());
-    QString text;
-    cSHAREDSubs::instance().BusyMouse();
-    const bool loaded = cSharedFileSubs::instance().LoadTextFile(path, text);
-    RichTextBox1->setPlainText(text);
-    cSHAREDSubs::instance().NormalMouse();
-    if (!loaded) {
-        m_currentFile.clear();
-        cmdReload->setEnabled(false);
-        return false;
-    }
-    m_currentFile = path;
-    cmdReload->setEnabled(true);
-    QTextCursor cursor = RichTextBox1->textCursor();
-    const int mark = mSharedBookmarks::retrievebookmark(path);
-    cursor.setPosition(qBound(0, mark, RichTextBox1->document()->characterCount() - 1));
-    RichTextBox1->setTextCursor(cursor);
-    RichTextBox1->ensureCursorVisible();
-    setWindowTitle("Parlo - " + cSharedFileSubs::FileOnly(path));
-    return true;
-}
-
-void frmMain::openFromCommandLine(const QString& document)
-{
-    if (document.isEmpty()) {
-        Timer3->start();
-        return;
-    }
-    if (OpenDocument(document))
-        cmdRead_Click();
-}
-
-void frmMain::cmdRead_Click()
-{
-    if (!m_talker)
-        return;
-    StopReading();
-    PronDict().LoadWords();
-    const QString text = RichTextBox1->toPlainText();
-    const int from = RichTextBox1->textCursor().position();
-    m_talker->StoreTextFile(text.mid(from));
-    m_talker->ReadText();
-}
-
-void frmMain::cmdPause_Click()
-{
-    if (!m_talker)
-        return;
-    if (m_isPaused)
-        m_talker->Continue();
-    else
-        m_talker->Pause();
-    m_isPaused = !m_isPaused;
 }
 
 void frmMain::buildLanguageMenu()

@@ -1,13 +1,17 @@
 #pragma once
 
+#include "reader/readingcontroller.h"
 #include "speech/clstalker.h"
 
 #include <QMainWindow>
 #include <QPointer>
 
+#include <functional>
 #include <memory>
 
 class QComboBox;
+class QProgressDialog;
+class QTextDocument;
 class QFrame;
 class QMenu;
 class QAction;
@@ -27,6 +31,9 @@ public:
         // The voice the Talker speaks with; the espeak-ng voice when empty.
         clsTalker::VoiceFactory voiceFactory;
         bool showSplash = true;
+        // Asks for the WAV file to read into; empty when the user cancels. The save
+        // dialog when empty.
+        std::function<QString(QWidget* parent)> chooseWavFile;
     };
 
     explicit frmMain(QWidget* parent = nullptr);
@@ -44,13 +51,19 @@ public:
     void ShutDown();
     bool isShutDown() const { return m_shutDown; }
 
-    // Opens a plain-text document at its bookmark (the full loader replaces this).
+    // Shows the document at its bookmark and names it in the caption, remembering the
+    // place in the one being left. False when the file could not be read: the box is
+    // then empty, but the caption and CurrentFile still name the file.
     bool OpenDocument(const QString& path);
     QString CurrentFile() const { return m_currentFile; }
     clsTalker* Talker() const { return m_talker.get(); }
     int MinWidth() const { return m_minWidth; }
     int MinHeight() const { return m_minHeight; }
     bool symbolFontsFound() const { return m_webdings; }
+    bool IsPaused() const { return m_isPaused; }
+    const cReadingController& reading() const { return m_reading; }
+    // The WAV file a reading is going into, empty when it speaks aloud.
+    QString wavFile() const { return m_wavFile; }
 
     // The language menu's action: translates this window and the other open windows.
     void chooseLanguage(int index);
@@ -73,7 +86,22 @@ private:
     void splashText(const QString& text);
     void log(const QString& text);
     void cmdRead_Click();
+    // Steps 2 to 7 of a reading; false when it could not be started.
+    bool startReading();
     void cmdPause_Click();
+    void cmdLoad_Click();
+    void cmdReload_Click();
+    void changeFontSize(int step);
+    void cmdSpeakToWav_Click();
+    void mnuPron_Click();
+    void Talker_SpeakingSentence();
+    void Talker_ReadingFinished();
+    // Ends a reading into a WAV file: the file is completed and the user told where it is.
+    void finishWav(bool completed);
+    QString chooseWavFile();
+    std::unique_ptr<QTextDocument> loadDocument(const QString& path, bool& readOk);
+    // The box's text, copied once per change of the document.
+    const QString& documentText();
     void cmdAbout_Click();
     void cmbEngine_Click(int index);
     void cmbPitch_Click(int index);
@@ -106,6 +134,12 @@ private:
     std::unique_ptr<clsTalker> m_talker;
     QPointer<fSplash> m_splash;
     QString m_currentFile;
+    cReadingController m_reading;
+    QString m_textCopy;
+    bool m_textStale = true;
+    QString m_wavFile;
+    QProgressDialog* m_wavProgress = nullptr;
+    qint64 m_lastRepaint = 0;
     bool m_isPaused = false;
     bool m_webdings = false;
     bool m_startedUp = false;

@@ -1,9 +1,8 @@
 #include "diagnostics/log.h"
-#include "fakevoice.h"
 #include "reader/frmMain.h"
+#include "readerfixture.h"
 #include "settings/lang.h"
 #include "settings/settings.h"
-#include "testsupport.h"
 
 #include <QAction>
 #include <QApplication>
@@ -15,51 +14,6 @@
 #include <QTextEdit>
 
 #include <gtest/gtest.h>
-
-namespace {
-
-// A started reader window on a fake voice, in a fresh program folder.
-class ReaderWindow : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        cSHAREDSettings::shared().DeleteAllSettings();
-        cSharedLang::instance().RevertToEnglish();
-    }
-
-    std::unique_ptr<frmMain> start(int voices = 3)
-    {
-        frmMain::Options options;
-        options.showSplash = false;
-        options.voiceFactory = [this, voices](Failure& failure) -> std::unique_ptr<cSpeechVoice> {
-            if (voices == 0) {
-                failure.number = Err::NoVoices;
-                return nullptr;
-            }
-            auto voice = std::make_unique<FakeVoice>();
-            voice->voices = voice->voices.mid(0, voices);
-            m_voice = voice.get();
-            return voice;
-        };
-        auto window = std::make_unique<frmMain>(options);
-        m_started = window->startUp();
-        return window;
-    }
-
-    template <typename T> static T* child(frmMain& window, const char* name)
-    {
-        T* found = window.findChild<T*>(QString::fromLatin1(name));
-        EXPECT_NE(found, nullptr) << name;
-        return found;
-    }
-
-    ScopedProgramHome home;
-    RecordingPrompt prompt;
-    FakeVoice* m_voice = nullptr;
-    bool m_started = false;
-};
-
-} // namespace
 
 TEST_F(ReaderWindow, FirstStartSelectsTheFirstVoiceAndLogsFreshly)
 {
@@ -156,7 +110,8 @@ TEST_F(ReaderWindow, ShutDownSavesSettingsAndTheReadersPlace)
         EXPECT_TRUE(window->isShutDown());
     }
     EXPECT_TRUE(readBytes(home.file("Parlo.ini")).contains("LASTENGINE, 2 \r\n"));
-    EXPECT_TRUE(readBytes(home.file("BookMarks.ini")).contains("MY BOOK.TXT, 10 \r\n"));
+    EXPECT_TRUE(readBytes(home.file("BookMarks.ini")).contains("MY BOOK.TXT, 10 \r\n"))
+        << readBytes(home.file("BookMarks.ini")).toStdString();
 
     auto window = start();
     EXPECT_EQ(child<QComboBox>(*window, "cmbEngine")->currentIndex(), 2);

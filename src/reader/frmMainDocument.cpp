@@ -1,0 +1,156 @@
+// The reader window's documents: opening, loading, reloading and the font buttons.
+#include "files/fileselect.h"
+#include "files/filesubs.h"
+#include "reader/bookmarks.h"
+#include "reader/documentloader.h"
+#include "reader/frmMain.h"
+#include "settings/lang.h"
+#include "settings/settings.h"
+#include "util/delay.h"
+#include "util/identity.h"
+
+#include <QDir>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QMenuBar>
+#include <QPointer>
+#include <QPushButton>
+#include <QSet>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextEdit>
+#include <QThread>
+
+namespace {
+
+// Smaller files are converted at once; larger ones on a worker thread while the window
+// keeps repainting.
+constexpr qint64 kBackgroundBytes = 1024 * 1024;
+// QFont refuses point sizes beyond this.
+constexpr qreal kLargestPointSize = 1638;
+
+} // namespace
+
+std::unique_ptr<QTextDocument> frmMain::loadDocument(const QString& path, bool& readOk)
+{
+    const QFileInfo info(path);
+    if (!info.isFile() || !info.isReadable()) {
+        // Noted by the file library just as a failed read would be.
+        QString ignored;
+        cSharedFileSubs::instance().LoadTextFile(path, ignored);
+        readOk = false;
+        return std::make_unique<QTextDocument>();
+    }
+    if (info.size() < kBackgroundBytes)
+        return cDocumentLoader::load(path, &readOk);
+
+    std::unique_ptr<QTextDocument> doc;
+    QThread* const home = thread();
+    QThread* worker = QThread::create([&] {
+        doc = cDocumentLoader::load(path, &readOk);
+        doc->moveToThread(home);
+    });
+    QEventLoop wait;
+    connect(worker, &QThread::finished, &wait, &QEventLoop::quit);
+    worker->start();
+    // Clicks wait until the document is there; the window still repaints meanwhile.
+    wait.exec(QEventLoop::ExcludeUserInputEvents);
+    worker->wait();
+    delete worker;
+    return doc;
+}
+
+bool frmMain::OpenDocument(const QString& path)
+{
+    if (!m_currentFile.isEmpty())
+        mSharedBookmarks::storebookmark(m_currentFile, RichTextBox1->textCursor().position());
+    const QString file = cDocumentLoader::cleanPath(path);
+    m_currentFile = file;
+    cSHAREDSubs::instance().BusyMouse();
+    cSHAREDDelay::instance().DoEventss();
+
+    bool readOk = false;
+    std::unique_ptr<QTextDocument> doc = loadDocument(file, readOk);
+    if (m_shutDown)
+        return readOk;
+    // A new document starts in the box's own font, whatever the font buttons did before.
+    doc->setDefaultFont(RichTextBox1->font());
+    doc->setUndoRedoEnabled(false);
+    doc->setParent(RichTextBox1);
+    connect(doc.get(), &QTextDocument::contentsChanged, this, [this] { m_textStale = true; });
+    // The box deletes the document it made itself; the ones given to it are ours.
+    const QPointer<QTextDocument> previous = RichTextBox1->document();
+    RichTextBox1->setDocument(doc.release());
+    if (previous && previous->parent() == RichTextBox1)
+        delete previous;
+    m_textStale = true;
+
+    const int length = RichTextBox1->document()->characterCount() - 1;
+    const int mark = mSharedBookmarks::retrievebookmark(file);
+    QTextCursor cursor(RichTextBox1->document());
+    cursor.setPosition(mark != 0 && mark <= length ? mark : 0);
+    RichTextBox1->setTextCursor(cursor);
+    RichTextBox1->ensureCursorVisible();
+    setWindowTitle("Parlo - " + cSharedFileSubs::FileOnly(file));
+    cSHAREDSubs::instance().NormalMouse();
+    cSHAREDDelay::instance().DoEventss();
+    return readOk;
+}
+
+void frmMain::cmdLoad_Click()
+{
+    StopReading();
+    frmFileSelect select(this);
+    select.SetFilepattern(QStringLiteral("*.txt;*.text;*.html;*.htm;*.rtf"));
+    select.SetWindowTitle(
+        cSharedLang::instance().GetTranslation(QStringLiteral("Please select a file to open.")));
+    QString folder = cSHAREDSettings::shared()
+                         .RetrieveSetting(QStringLiteral("Path"), QDir::currentPath())
+                         .toString();
+    // A folder that has gone opens the window in the working folder instead.
+    if (!QFileInfo(folder).isDir())
+        folder = QDir::currentPath();
+    select.SetDefaultPath(folder);
+    select.GetFilename();
+    if (!select.Cancelled() && !select.SelectedFilename().isEmpty()) {
+        const QString chosen = cSharedFileSubs::AddSlashIfMissing(select.SelectedPath());
+        cSHAREDSettings::shared().StoreSetting(QStringLiteral("Path"), chosen);
+        OpenDocument(chosen + select.SelectedFilename());
+        cmdReload->setEnabled(true);
+    }
+    cSHAREDSubs::instance().NormalMouse();
+}
+
+void frmMain::cmdReload_Click()
+{
+    StopReading();
+    if (!m_currentFile.isEmpty())
+        OpenDocument(m_currentFile);
+    cSHAREDSubs::instance().NormalMouse();
+}
+
+void frmMain::changeFontSize(int step)
+{
+    QTextDocument* doc = RichTextBox1->document();
+    const qreal standard = doc->defaultFont().pointSizeF();
+    QSet<qreal> sizes;
+    for (QTextBlock block = doc->begin(); block.isValid() && sizes.size() < 2;
+         block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd() && sizes.size() < 2; ++it) {
+            const qreal size = it.fragment().charFormat().fontPointSize();
+            sizes.insert(size > 0 ? size : standard);
+        }
+    }
+    if (sizes.isEmpty())
+        sizes.insert(standard);
+    const qreal size = sizes.size() > 1 ? 18.0 : *sizes.begin() + step;
+    QTextCursor all(doc);
+    all.select(QTextCursor::Document);
+    if (size >= 1 && size <= kLargestPointSize) {
+        QTextCharFormat format;
+        format.setFontPointSize(size);
+        all.mergeCharFormat(format);
+    }
+    // Everything stays selected, so Read starts again from the top.
+    RichTextBox1->setTextCursor(all);
+}

@@ -1,0 +1,206 @@
+// The reader window's reading controls: reading from the cursor, the highlight that
+// follows the voice, reading into a WAV file, and the pronunciation editor.
+#include "diagnostics/log.h"
+#include "diagnostics/userprompt.h"
+#include "files/filesubs.h"
+#include "reader/frmMain.h"
+#include "settings/lang.h"
+#include "speech/clsdict.h"
+#include "util/delay.h"
+#include "util/identity.h"
+
+#include <QDateTime>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QTextDocument>
+#include <QTextEdit>
+#include <QTimer>
+
+#ifdef PARLO_HAVE_LEX
+#include "speech/editor/frmLex.h"
+#endif
+
+namespace {
+
+QString translated(const char* english)
+{
+    return cSharedLang::instance().GetTranslation(QString::fromUtf8(english));
+}
+
+// Repainting more often than this only slows a fast reading (into a file) down.
+constexpr qint64 kRepaintMs = 40;
+
+} // namespace
+
+const QString& frmMain::documentText()
+{
+    if (m_textStale) {
+        m_textCopy = RichTextBox1->document()->toPlainText();
+        m_textStale = false;
+    }
+    return m_textCopy;
+}
+
+void frmMain::openFromCommandLine(const QString& document)
+{
+    if (document.isEmpty()) {
+        Timer3->start();
+        return;
+    }
+    log("Loading " + document);
+    OpenDocument(document);
+    log("Reading " + document);
+    cmdRead_Click();
+}
+
+void frmMain::cmdRead_Click()
+{
+    StopReading();
+    if (!startReading())
+        StopReading();
+}
+
+bool frmMain::startReading()
+{
+    if (!m_talker)
+        return false;
+    const QString& text = documentText();
+    const int cursorAt = RichTextBox1->textCursor().position();
+    const cReadingController::Start start = m_reading.begin(text, cursorAt);
+    if (start.cursor != cursorAt) {
+        QTextCursor top(RichTextBox1->document());
+        RichTextBox1->setTextCursor(top);
+    }
+    cSHAREDSubs::instance().BackgroundMouse();
+    PronDict().LoadWords();
+    m_talker->StoreTextFile(start.text);
+    m_talker->ReadText();
+    return true;
+}
+
+void frmMain::cmdPause_Click()
+{
+    if (!m_talker)
+        return;
+    if (m_isPaused) {
+        m_isPaused = false;
+        m_talker->Continue();
+    } else {
+        m_isPaused = true;
+        m_talker->Pause();
+    }
+}
+
+void frmMain::Talker_SpeakingSentence()
+{
+    const cReadingController::Range range = m_reading.next();
+    const int last = RichTextBox1->document()->characterCount() - 1;
+    QTextCursor cursor(RichTextBox1->document());
+    cursor.setPosition(qBound(0, range.start, last));
+    // A negative length selects nothing and leaves the cursor at the sentence start.
+    if (range.length > 0)
+        cursor.setPosition(qBound(0, range.start + range.length, last), QTextCursor::KeepAnchor);
+    RichTextBox1->setTextCursor(cursor);
+    RichTextBox1->ensureCursorVisible();
+    if (m_wavProgress && m_talker)
+        m_wavProgress->setValue(qMin(m_talker->Store().NextIndex(), m_wavProgress->maximum()));
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    if (now - m_lastRepaint >= kRepaintMs) {
+        m_lastRepaint = now;
+        cSHAREDDelay::instance().DoEventss();
+    }
+}
+
+void frmMain::Talker_ReadingFinished()
+{
+    // The last sentence stays highlighted; only a reading into a file has more to do.
+    if (!m_wavFile.isEmpty())
+        finishWav(true);
+}
+
+QString frmMain::chooseWavFile()
+{
+    if (m_options.chooseWavFile)
+        return m_options.chooseWavFile(this);
+    QFileDialog dialog(this, translated("Save to a Wave File"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilters({translated("All Files (*)"), translated("Wave Files (*.wav)")});
+    dialog.selectNameFilter(dialog.nameFilters().at(1));
+    dialog.setDefaultSuffix(QStringLiteral("wav"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
+void frmMain::cmdSpeakToWav_Click()
+{
+    if (!m_talker)
+        return;
+    const QString path = chooseWavFile();
+    if (path.isEmpty())
+        return;
+    const QFileInfo info(path);
+    if (info.exists() && !info.isWritable()) {
+        cUserPrompt::current().message(translated("This file is read-only: ") + path);
+        return;
+    }
+    StopReading();
+    Failure failure;
+    if (!m_talker->SetWavOutput(path, failure)) {
+        cUserPrompt::current().message(translated("The WAV file could not be created: ") + path);
+        return;
+    }
+    m_wavFile = path;
+    if (!startReading() || !m_talker->isBusy()) {
+        // Nothing to read: the file is closed at once rather than left open.
+        finishWav(true);
+        return;
+    }
+    m_wavProgress =
+        new QProgressDialog(translated("Reading into ") + cSharedFileSubs::FileOnly(path),
+                            translated("Stop"), 0, qMax(1, m_talker->Store().count()), this);
+    m_wavProgress->setObjectName(QStringLiteral("wavProgress"));
+    m_wavProgress->setWindowTitle(translated("Read to WAV file"));
+    m_wavProgress->setAutoClose(false);
+    m_wavProgress->setAutoReset(false);
+    m_wavProgress->setMinimumDuration(0);
+    connect(m_wavProgress, &QProgressDialog::canceled, this, &frmMain::StopReading);
+    m_wavProgress->show();
+}
+
+void frmMain::finishWav(bool completed)
+{
+    if (m_wavFile.isEmpty())
+        return;
+    const QString path = m_wavFile;
+    m_wavFile.clear();
+    if (m_wavProgress) {
+        m_wavProgress->disconnect(this);
+        m_wavProgress->deleteLater();
+        m_wavProgress = nullptr;
+    }
+    Failure failure;
+    // After a stop the Talker has already closed the file.
+    const bool closed = !completed || !m_talker || m_talker->CancelWav(failure);
+    cSHAREDSubs::instance().NormalMouse();
+    if (m_shutDown)
+        return;
+    if (!closed)
+        cUserPrompt::current().message(translated("The WAV file could not be completed: ") + path);
+    else if (completed)
+        cUserPrompt::current().message(translated("The reading has been saved in the file ") +
+                                       path);
+    else
+        cUserPrompt::current().message(
+            translated("The reading was stopped. What had been read is saved in the file ") + path);
+}
+
+void frmMain::mnuPron_Click()
+{
+#ifdef PARLO_HAVE_LEX
+    frmLex::showEditor(this, m_options.voiceFactory);
+#endif
+}

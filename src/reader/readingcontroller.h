@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QString>
+#include <QStringView>
+
+// The 1-based position of the end of the sentence that starts at `start`: the first ".",
+// "!" or "?" from there, with any delimiters that directly follow it and a closing double
+// quote after them; the length of the text when a run of delimiters reaches its end; 0
+// when no delimiter follows. Looks no further than that sentence.
+int FindSentenceEnd(QStringView text, int start);
+
+// Follows a reading through the reader's own copy of the text: where it starts, and which
+// part to highlight each time the Talker reports a spoken piece. Positions are 1-based as
+// the reading counts them; ranges handed out are 0-based cursor positions.
+class cReadingController {
+public:
+    struct Start {
+        // 0-based cursor position the reading starts from (0 when it restarts at the top).
+        int cursor = 0;
+        // What the Talker is given.
+        QString text;
+    };
+    struct Range {
+        int start = 0;  // 0-based
+        int length = 0; // negative when there is nothing to highlight
+    };
+
+    // A reading from the cursor of `text`. A cursor in the last five characters starts
+    // again from the top. The Talker gets the text from the character before the cursor.
+    Start begin(const QString& text, int cursor);
+    // The next piece spoken: the range to select, and the step to the following sentence.
+    Range next();
+
+    int SentenceStart() const { return m_sentenceStart; }
+    int SentenceEnd() const { return m_sentenceEnd; }
+    const QString& text() const { return m_text; }
+
+private:
+    QString m_text;
+    int m_sentenceStart = 1;
+    int m_sentenceEnd = 0;
+};

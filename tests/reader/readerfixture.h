@@ -1,0 +1,73 @@
+#pragma once
+
+#include "fakevoice.h"
+#include "reader/frmMain.h"
+#include "settings/lang.h"
+#include "settings/settings.h"
+#include "testsupport.h"
+
+#include <gtest/gtest.h>
+
+#include <QTextEdit>
+#include <memory>
+
+// A started reader window on a fake voice, in a fresh program folder.
+class ReaderWindow : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        cSHAREDSettings::shared().DeleteAllSettings();
+        cSharedLang::instance().RevertToEnglish();
+    }
+
+    // voices < 0: the real espeak-ng voice.
+    std::unique_ptr<frmMain> start(int voices = 3)
+    {
+        frmMain::Options options;
+        options.showSplash = false;
+        options.chooseWavFile = [this](QWidget*) { return wavChoice; };
+        if (voices < 0) {
+            auto window = std::make_unique<frmMain>(options);
+            m_started = window->startUp();
+            return window;
+        }
+        options.voiceFactory = [this, voices](Failure& failure) -> std::unique_ptr<cSpeechVoice> {
+            if (voices == 0) {
+                failure.number = Err::NoVoices;
+                return nullptr;
+            }
+            auto voice = std::make_unique<FakeVoice>();
+            voice->voices = voice->voices.mid(0, voices);
+            m_voice = voice.get();
+            return voice;
+        };
+        auto window = std::make_unique<frmMain>(options);
+        m_started = window->startUp();
+        return window;
+    }
+
+    template <typename T> static T* child(frmMain& window, const char* name)
+    {
+        T* found = window.findChild<T*>(QString::fromLatin1(name));
+        EXPECT_NE(found, nullptr) << name;
+        return found;
+    }
+
+    static QTextEdit* box(frmMain& window) { return child<QTextEdit>(window, "RichTextBox1"); }
+    static void setCursor(frmMain& window, int position)
+    {
+        QTextCursor cursor = box(window)->textCursor();
+        cursor.setPosition(position);
+        box(window)->setTextCursor(cursor);
+    }
+    static QString selected(frmMain& window)
+    {
+        return box(window)->textCursor().selectedText().replace(QChar::ParagraphSeparator, u'\n');
+    }
+
+    ScopedProgramHome home;
+    QString wavChoice;
+    RecordingPrompt prompt;
+    FakeVoice* m_voice = nullptr;
+    bool m_started = false;
+};

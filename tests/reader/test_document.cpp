@@ -1,0 +1,156 @@
+#include "reader/documentloader.h"
+#include "reader/readingcontroller.h"
+#include "testsupport.h"
+
+#include <QTextBlock>
+#include <QTextDocument>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QString shown(const QString& path)
+{
+    QString text;
+    cDocumentLoader::loadText(path, text);
+    return text;
+}
+
+// What each SpeakingSentence selects, as text.
+QStringList highlights(const QString& text, int cursor, int pieces)
+{
+    cReadingController reading;
+    reading.begin(text, cursor);
+    QStringList out;
+    for (int i = 0; i < pieces; ++i) {
+        const cReadingController::Range range = reading.next();
+        out << (range.length > 0 ? text.mid(range.start, range.length) : QString());
+    }
+    return out;
+}
+
+} // namespace
+
+TEST(DocumentLoader, EveryRtfSpellingIsReadAsRichText)
+{
+    ScopedProgramHome home;
+    const QByteArray rtf =
+        R"({\rtf1\ansi{\fonttbl{\f0 Arial;}}\f0\fs24 Plain {\b bold} text.\par})";
+    for (const QString name : {"a.RTF", "b.rtf", "c.Rtf"}) {
+        writeBytes(home.file(name), rtf);
+        bool ok = false;
+        const auto doc = cDocumentLoader::load(home.file(name), &ok);
+        ASSERT_TRUE(ok) << name.toStdString();
+        EXPECT_EQ(doc->toPlainText().trimmed(), "Plain bold text.") << name.toStdString();
+        bool sawBold = false;
+        for (auto it = doc->begin().begin(); !it.atEnd(); ++it)
+            sawBold |= it.fragment().charFormat().fontWeight() == QFont::Bold;
+        EXPECT_TRUE(sawBold) << name.toStdString();
+    }
+    // Named otherwise, the same bytes are text and keep their braces.
+    writeBytes(home.file("d.txt"), rtf);
+    EXPECT_TRUE(shown(home.file("d.txt")).contains("{\\b bold}"));
+}
+
+TEST(DocumentLoader, TextAndHtmlGoThroughTheConversionWithEmphasis)
+{
+    ScopedProgramHome home;
+    for (const QString name : {"a.txt", "b.text", "c.htm", "d.html"}) {
+        writeBytes(home.file(name), "A <b>bold</b> and <em>stressed</em> word &amp; <i>more</i>.");
+        EXPECT_EQ(shown(home.file(name)),
+                  "A <emph>bold</emph> and <emph>stressed</emph> word & more.")
+            << name.toStdString();
+    }
+    // Only the exact lower-case tags become markers.
+    EXPECT_FALSE(cDocumentLoader::toDisplayText("<B>x</B>").contains("emph"));
+    EXPECT_EQ(cDocumentLoader::toDisplayText("<html><head><title>T</title></head><body><p>Hi."
+                                             "<br>There.</p></body></html>")
+                  .trimmed(),
+              "Hi.\r\nThere.");
+}
+
+TEST(DocumentLoader, UnreadableAndBinaryFiles)
+{
+    ScopedProgramHome home;
+    bool ok = true;
+    const auto missing = cDocumentLoader::load(home.file("none.txt"), &ok);
+    EXPECT_FALSE(ok);
+    EXPECT_TRUE(missing->isEmpty());
+
+    QByteArray binary("ELF\0\1\2\3<tag\0>Hello.\x7f\x1b", 20);
+    writeBytes(home.file("prog.txt"), binary);
+    const QString text = shown(home.file("prog.txt"));
+    for (QChar c : text)
+        EXPECT_TRUE(c >= u' ' || c == u'\n' || c == u'\r' || c == u'\t') << int(c.unicode());
+}
+
+TEST(DocumentLoader, QuotesAreRemovedFromPaths)
+{
+    EXPECT_EQ(cDocumentLoader::cleanPath("\"/home/u/My Book.txt\""), "/home/u/My Book.txt");
+    EXPECT_FALSE(cDocumentLoader::isRtf("rtf.txt"));
+    EXPECT_TRUE(cDocumentLoader::isRtf("/a.b/c.rTf"));
+}
+
+TEST(FindSentenceEnd, DelimitersRunsQuotesAndTheEnd)
+{
+    //                         1234567890123456789
+    EXPECT_EQ(FindSentenceEnd(u"Hi there. Next one.", 1), 9);
+    EXPECT_EQ(FindSentenceEnd(u"Hi there. Next one.", 11), 19);
+    EXPECT_EQ(FindSentenceEnd(u"What?! Yes.", 1), 6);
+    EXPECT_EQ(FindSentenceEnd(u"Wait... no", 1), 7);
+    EXPECT_EQ(FindSentenceEnd(u"Stop!\" he said.", 1), 6);
+    EXPECT_EQ(FindSentenceEnd(u"Stop!\u201D he said.", 1), 6);
+    EXPECT_EQ(FindSentenceEnd(u"No end here", 1), 0);
+    EXPECT_EQ(FindSentenceEnd(u"Ends at the end!!", 1), 17);
+    EXPECT_EQ(FindSentenceEnd(u"Ends with quote.\"", 1), 17);
+    EXPECT_EQ(FindSentenceEnd(u"Short.", 30), 0);
+    // Only full stops ahead: still one sentence at a time.
+    EXPECT_EQ(FindSentenceEnd(u"One? Two. Three.", 6), 9);
+}
+
+TEST(ReadingController, HighlightsFollowTheSentences)
+{
+    const QString text = "\"Stop!\" he cried. Then he left.\nNobody came back";
+    EXPECT_EQ(highlights(text, 0, 3), (QStringList{"\"Stop!\"", "he cried.", "Then he left."}));
+    // The final sentence without a delimiter is spoken but not highlighted, and a later
+    // piece of it does not send the highlight back to the top.
+    cReadingController reading;
+    reading.begin(text, 0);
+    for (int i = 0; i < 3; ++i)
+        reading.next();
+    EXPECT_LT(reading.next().length, 1);
+    const cReadingController::Range after = reading.next();
+    EXPECT_LT(after.length, 1);
+    EXPECT_GT(after.start, 30);
+}
+
+TEST(ReadingController, StartsBeforeTheCursorAndNearTheEndAtTheTop)
+{
+    const QString text = "First one. Second one. Third one here.";
+    cReadingController reading;
+    // The Talker gets the text from the character before the cursor.
+    cReadingController::Start start = reading.begin(text, 11);
+    EXPECT_EQ(start.cursor, 11);
+    EXPECT_EQ(start.text, " Second one. Third one here.");
+    EXPECT_EQ(text.mid(reading.next().start, 11), "Second one.");
+
+    start = reading.begin(text, text.size() - 5);
+    EXPECT_EQ(start.cursor, 0);
+    EXPECT_EQ(start.text, text);
+    EXPECT_EQ(reading.SentenceStart(), 1);
+    start = reading.begin(text, text.size() - 6);
+    EXPECT_EQ(start.cursor, text.size() - 6);
+
+    // A cursor just after a full stop: the Talker drops that stop, and so does the highlight.
+    start = reading.begin(text, 10);
+    EXPECT_TRUE(start.text.startsWith("."));
+    EXPECT_EQ(text.mid(reading.next().start, 11), "Second one.");
+}
+
+TEST(ReadingController, VoiceTagsMoveTheHighlightOncePerPiece)
+{
+    // "[v:2]" splits the first sentence into two spoken pieces; the highlight moves for
+    // each, so it runs one sentence ahead of the voice from then on.
+    const QString text = "Hello [v:2]world. Second. Third.";
+    EXPECT_EQ(highlights(text, 0, 3), (QStringList{"Hello [v:2]world.", "Second.", "Third."}));
+}

@@ -1,0 +1,252 @@
+#include "reader/bookmarks.h"
+#include "readerfixture.h"
+#include "wavinfo.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QPushButton>
+#include <QTextBlock>
+#include <QTextEdit>
+#include <QTimer>
+
+namespace {
+
+class Reading : public ReaderWindow {
+protected:
+    QString book(const QString& name, const QByteArray& text)
+    {
+        writeBytes(home.file(name), text);
+        return home.file(name);
+    }
+    void click(frmMain& window, const char* name) { child<QPushButton>(window, name)->click(); }
+    // Lets the fake voice finish the piece it speaks, which starts the next one.
+    void speakOn() { ASSERT_TRUE(m_voice->finishNext()); }
+};
+
+} // namespace
+
+TEST_F(Reading, BookmarksSurviveSwitchingDocumentsAndQuotedPaths)
+{
+    const QString first = book("First Book.txt", "Alpha beta. Gamma delta. Epsilon zeta.");
+    const QString second = book("second.html", "<p>Other text. More of it here.</p>");
+    auto window = start();
+    EXPECT_TRUE(window->OpenDocument('"' + first + '"'));
+    EXPECT_EQ(window->CurrentFile(), first);
+    EXPECT_EQ(window->windowTitle(), "Parlo - First Book.txt");
+    setCursor(*window, 12);
+    EXPECT_TRUE(window->OpenDocument(second));
+    EXPECT_EQ(window->windowTitle(), "Parlo - second.html");
+    EXPECT_EQ(mSharedBookmarks::retrievebookmark(first), 12);
+    setCursor(*window, 5);
+    EXPECT_TRUE(window->OpenDocument(first));
+    EXPECT_EQ(box(*window)->textCursor().position(), 12);
+    EXPECT_TRUE(window->OpenDocument('"' + second + '"'));
+    EXPECT_EQ(box(*window)->textCursor().position(), 5);
+
+    // The file was shortened since: the bookmark no longer fits and the cursor goes home.
+    book("First Book.txt", "Alpha.");
+    EXPECT_TRUE(window->OpenDocument(first));
+    EXPECT_EQ(box(*window)->textCursor().position(), 0);
+    window->ShutDown();
+}
+
+TEST_F(Reading, UnreadableFileEmptiesTheBoxButIsNamed)
+{
+    const QString text = book("a.txt", "Some text.");
+    auto window = start();
+    window->OpenDocument(text);
+    EXPECT_FALSE(window->OpenDocument(home.file("gone.txt")));
+    EXPECT_TRUE(box(*window)->toPlainText().isEmpty());
+    EXPECT_EQ(window->CurrentFile(), home.file("gone.txt"));
+    EXPECT_EQ(window->windowTitle(), "Parlo - gone.txt");
+    window->ShutDown();
+}
+
+TEST_F(Reading, RtfShowsFormattingAndTextShowsEmphasisMarkers)
+{
+    const QString rtf =
+        book("x.Rtf", R"({\rtf1\ansi{\fonttbl{\f0 Arial;}}\f0 Hello {\b big} world.\par})");
+    const QString txt = book("y.txt", "Not <b>really</b> HTML.");
+    auto window = start();
+    window->OpenDocument(rtf);
+    EXPECT_EQ(box(*window)->toPlainText().trimmed(), "Hello big world.");
+    bool bold = false;
+    for (auto it = box(*window)->document()->begin().begin(); !it.atEnd(); ++it)
+        bold |= it.fragment().charFormat().fontWeight() == QFont::Bold;
+    EXPECT_TRUE(bold);
+    window->OpenDocument(txt);
+    EXPECT_EQ(box(*window)->toPlainText(), "Not <emph>really</emph> HTML.");
+    window->ShutDown();
+}
+
+TEST_F(Reading, LargeFileLoadsInTheBackground)
+{
+    QByteArray big;
+    while (big.size() < 2 * 1024 * 1024)
+        big += "A sentence of a long book. <b>Another</b> one!\r\n";
+    const QString path = book("big.htm", big);
+    auto window = start();
+    EXPECT_TRUE(window->OpenDocument(path));
+    const QString shown = box(*window)->toPlainText();
+    EXPECT_TRUE(shown.startsWith("A sentence of a long book. <emph>Another</emph> one!\n"));
+    EXPECT_GT(shown.size(), 2000000);
+    window->ShutDown();
+}
+
+TEST_F(Reading, FontButtonsResizeTheWholeText)
+{
+    auto window = start();
+    window->OpenDocument(book("a.txt", "One. Two."));
+    const qreal before = box(*window)->document()->defaultFont().pointSizeF();
+    click(*window, "cmdFontBigger");
+    click(*window, "cmdFontBigger");
+    EXPECT_EQ(box(*window)->textCursor().selectedText(), "One. Two.");
+    EXPECT_DOUBLE_EQ(box(*window)->textCursor().charFormat().fontPointSize(), before + 2);
+    click(*window, "cmdFontSmaller");
+    EXPECT_DOUBLE_EQ(box(*window)->textCursor().charFormat().fontPointSize(), before + 1);
+    // Mixed sizes (RTF) all become 18 points.
+    window->OpenDocument(book("m.rtf", R"({\rtf1\ansi\fs20 small {\fs40 large}\par})"));
+    click(*window, "cmdFontBigger");
+    QTextCursor probe(box(*window)->document());
+    probe.setPosition(2);
+    EXPECT_DOUBLE_EQ(probe.charFormat().fontPointSize(), 18);
+    // Never below one point, and the program goes on.
+    window->OpenDocument(book("b.txt", "Tiny."));
+    for (int i = 0; i < 100; ++i)
+        click(*window, "cmdFontSmaller");
+    EXPECT_GE(box(*window)->textCursor().charFormat().fontPointSize(), 1);
+    // A new document shows in the box's own font again.
+    window->OpenDocument(book("c.txt", "Fresh."));
+    EXPECT_DOUBLE_EQ(box(*window)->document()->defaultFont().pointSizeF(), before);
+    window->ShutDown();
+}
+
+TEST_F(Reading, HighlightFollowsEachSpokenPieceAndStopRemovesIt)
+{
+    auto window = start();
+    window->OpenDocument(book("q.txt", "\"Run!\" she said. It rained [v:2]hard. Last words"));
+    click(*window, "cmdRead");
+    EXPECT_EQ(selected(*window), "\"Run!\"");
+    speakOn();
+    EXPECT_EQ(selected(*window), "she said.");
+    // Both pieces of the tagged sentence are handed over together, so the highlight moves
+    // twice and runs ahead of the voice; the last sentence has no delimiter and is not
+    // highlighted, the cursor waits at its start.
+    speakOn();
+    EXPECT_EQ(selected(*window), "");
+    EXPECT_EQ(box(*window)->textCursor().position(), 38);
+    EXPECT_TRUE(window->Talker()->IsReading());
+
+    click(*window, "cmdStopReading");
+    EXPECT_EQ(selected(*window), "");
+    EXPECT_TRUE(m_voice->queue.empty());
+    window->ShutDown();
+}
+
+TEST_F(Reading, ReadStartsAtTheCursorOrAtTheTopNearTheEnd)
+{
+    const QString text = "First sentence. Second sentence. Third.";
+    auto window = start();
+    window->OpenDocument(book("b.txt", text.toUtf8()));
+    setCursor(*window, 16);
+    click(*window, "cmdRead");
+    ASSERT_FALSE(m_voice->spoken.isEmpty());
+    EXPECT_TRUE(m_voice->spoken.last().endsWith("Second sentence."));
+    EXPECT_EQ(selected(*window), "Second sentence.");
+
+    for (int nearEnd : {int(text.size()) - 3, int(text.size())}) {
+        setCursor(*window, nearEnd);
+        click(*window, "cmdRead");
+        EXPECT_TRUE(m_voice->spoken.last().endsWith("First sentence."));
+        EXPECT_EQ(selected(*window), "First sentence.");
+    }
+    // At the end of the text the last sentence stays highlighted.
+    m_voice->finishAll();
+    EXPECT_FALSE(window->Talker()->IsReading());
+    EXPECT_EQ(selected(*window), "Third.");
+    window->ShutDown();
+}
+
+TEST_F(Reading, PauseTogglesAndStopClearsIt)
+{
+    auto window = start();
+    window->OpenDocument(book("b.txt", "One. Two. Three."));
+    click(*window, "cmdRead");
+    click(*window, "cmdPause");
+    EXPECT_TRUE(window->IsPaused());
+    EXPECT_TRUE(m_voice->paused);
+    click(*window, "cmdPause");
+    EXPECT_FALSE(window->IsPaused());
+    EXPECT_FALSE(m_voice->paused);
+    click(*window, "cmdPause");
+    click(*window, "cmdStopReading");
+    EXPECT_FALSE(window->IsPaused());
+    window->ShutDown();
+}
+
+TEST_F(Reading, CommandLineDocumentIsReadAtOnce)
+{
+    const QString path = book("My Book.txt", "Hello there. Goodbye.");
+    auto window = start();
+    window->openFromCommandLine('"' + path + '"');
+    EXPECT_EQ(window->CurrentFile(), path);
+    EXPECT_TRUE(window->Talker()->IsReading());
+    EXPECT_EQ(selected(*window), "Hello there.");
+    EXPECT_FALSE(child<QPushButton>(*window, "cmdReload")->isEnabled());
+    window->ShutDown();
+    const QString log = QString::fromUtf8(readBytes(home.file("log.txt")));
+    EXPECT_TRUE(log.contains("Loading \"" + path + "\"")) << log.toStdString();
+    EXPECT_TRUE(log.contains("Reading \"" + path + "\""));
+}
+
+TEST_F(Reading, WavOnAFakeVoiceClosesAtTheEndAndTellsTheUser)
+{
+    auto window = start();
+    window->OpenDocument(book("b.txt", "One. Two."));
+    wavChoice.clear();
+    click(*window, "cmdSpeakToWav");
+    EXPECT_TRUE(m_voice->wavPath.isEmpty()) << "cancelled: nothing happens";
+    wavChoice = home.file("out.wav");
+    click(*window, "cmdSpeakToWav");
+    EXPECT_EQ(m_voice->wavPath, wavChoice);
+    EXPECT_EQ(window->wavFile(), wavChoice);
+    m_voice->finishAll();
+    EXPECT_TRUE(m_voice->wavPath.isEmpty());
+    EXPECT_TRUE(window->wavFile().isEmpty());
+    ASSERT_FALSE(prompt.messages.isEmpty());
+    EXPECT_TRUE(prompt.messages.last().endsWith(wavChoice));
+
+    // Stopped half way: closed, and the user is told so.
+    click(*window, "cmdSpeakToWav");
+    click(*window, "cmdStopReading");
+    EXPECT_TRUE(m_voice->wavPath.isEmpty());
+    EXPECT_TRUE(prompt.messages.last().contains("stopped"));
+    window->ShutDown();
+}
+
+TEST_F(Reading, WavWithTheRealVoiceIsComplete)
+{
+    auto window = start(-1);
+    if (!m_started)
+        GTEST_SKIP() << "no espeak-ng voice here";
+    window->OpenDocument(
+        book("b.txt", "This is the first sentence. And here is the second one. The end."));
+    wavChoice = home.file("whole.wav");
+    click(*window, "cmdSpeakToWav");
+    QElapsedTimer timer;
+    timer.start();
+    while (!window->wavFile().isEmpty() && timer.elapsed() < 60000)
+        QApplication::processEvents(QEventLoop::AllEvents, 50);
+    ASSERT_TRUE(window->wavFile().isEmpty()) << "the reading into the file ended";
+    const WavInfo info = WavInfo::read(readBytes(wavChoice));
+    EXPECT_TRUE(info.valid);
+    EXPECT_TRUE(info.sizesAgree);
+    EXPECT_EQ(info.sampleRate, 22050);
+    // Three sentences of speech take well over two seconds; a cut-off file would not.
+    EXPECT_GT(info.seconds(), 2.5);
+    EXPECT_GT(info.peak, 1000);
+    // Faster than speaking aloud.
+    EXPECT_LT(timer.elapsed(), qint64(info.seconds() * 1000));
+    window->ShutDown();
+}
