@@ -40,13 +40,16 @@ int pixelsFromTwips(int twips)
 }
 
 // Characters QTextDocument would take for structure (paragraph and frame marks, object
-// placeholders), controls and lone surrogates are not text of the document.
-void sanitise(QString& run)
+// placeholders), controls and lone surrogates are not text of the document. Cleans the
+// run from index from on.
+void sanitise(QString& run, qsizetype from)
 {
-    QChar* d = run.data();
     const qsizetype n = run.size();
-    qsizetype w = 0;
-    for (qsizetype i = 0; i < n; ++i) {
+    if (from >= n)
+        return;
+    QChar* d = run.data();
+    qsizetype w = from;
+    for (qsizetype i = from; i < n; ++i) {
         const char16_t u = d[i].unicode();
         if ((u < 0x20 && u != u'\t') || u == 0x7F || u == 0xFDD0 || u == 0xFDD1 || u == 0xFFFC ||
             u == 0xFFFE || u == 0xFFFF)
@@ -574,29 +577,37 @@ void Parser::flushBytes()
 void Parser::flushRun()
 {
     flushBytes();
-    if (m_run.isEmpty())
-        return;
-    sanitise(m_run);
+    sanitise(m_run, m_cleanLength);
     if (!m_run.isEmpty())
         m_cursor.insertText(m_run, charFormat(m_runProps));
     m_run.resize(0); // keeps its buffer for the next run
+    m_cleanLength = 0;
 }
 
 void Parser::paragraphBreak()
 {
     if (m_state.destination != Destination::Text)
         return;
-    flushRun();
     m_pendingTab = false;
-    // The paragraph that ends here takes the properties in force at its end. The next one
-    // starts with the same, which it usually keeps; setting a format only when it changes
-    // spares the document a lookup per paragraph.
+    // The paragraph that ends here takes the properties in force at its end; new blocks
+    // take the format of the block before them.
     if (!m_blockFormatSet || !(m_blockProps == m_state.para)) {
+        flushRun();
         m_cursor.setBlockFormat(blockFormat(m_state.para));
         m_blockProps = m_state.para;
         m_blockFormatSet = true;
     }
-    m_cursor.insertBlock(blockFormat(m_blockProps), charFormat(m_state.chars));
+    if (!(m_state.chars == m_runProps)) {
+        flushRun();
+        m_runProps = m_state.chars;
+        m_runCodePage = codePageFor(m_runProps);
+    }
+    // Paragraphs go into the run as separators: one insertion for many paragraphs costs
+    // the document far less than one per paragraph.
+    flushBytes();
+    sanitise(m_run, m_cleanLength);
+    m_run.append(QChar(QChar::ParagraphSeparator));
+    m_cleanLength = m_run.size();
 }
 
 void Parser::cell()

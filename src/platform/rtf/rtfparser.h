@@ -104,8 +104,9 @@ private:
     bool m_colorGiven = false;
 
     RtfCodePages m_codePages;
-    QByteArray m_bytes; // undecoded text of the current run
-    QString m_run;      // decoded text of the current run
+    QByteArray m_bytes;          // undecoded text of the current run
+    QString m_run;               // decoded text of the current run
+    qsizetype m_cleanLength = 0; // the start of m_run that is already sanitised
     CharProps m_runProps;
     int m_runCodePage = 1252;
     bool m_pendingTab = false;
