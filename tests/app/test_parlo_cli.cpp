@@ -17,13 +17,16 @@ struct Outcome {
 };
 
 // Runs parlo without any display, with its program folder in home.
-Outcome parlo(const ScopedProgramHome& home, const QStringList& arguments)
+Outcome parlo(const ScopedProgramHome& home, const QStringList& arguments,
+              const QStringList& settings = {})
 {
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
         env.remove(QString::fromLatin1(name));
     env.insert(QStringLiteral("PARLO_HOME"), home.path());
+    for (const QString& setting : settings)
+        env.insert(setting.section('=', 0, 0), setting.section('=', 1));
     process.setProcessEnvironment(env);
     process.start(QStringLiteral(PARLO_BINARY), arguments);
     Outcome run;
@@ -177,4 +180,21 @@ TEST_F(ParloCli, ShowsProgressOnlyOnATerminal)
     EXPECT_TRUE(shown.contains("100%")) << shown.toStdString();
     EXPECT_TRUE(shown.contains("sentence 4 of 4")) << shown.toStdString();
     EXPECT_TRUE(WavInfo::read(readBytes(out)).valid);
+}
+
+TEST_F(ParloCli, TextLongerThanAWavFileCanHoldIsAnError)
+{
+    QByteArray book;
+    for (int i = 0; i < 400; ++i)
+        book += "This is one of the many sentences of a very long book. ";
+    const QString in = write("book.txt", book);
+    const QString out = home.file("long.wav");
+    // As if the 4 GB limit were 200 KB.
+    const Outcome run = parlo(home, {"--wav", out, in}, {"PARLO_WAV_LIMIT=200000"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.err.contains("is full")) << run.err.toStdString();
+    EXPECT_EQ(run.err.count('\n'), 1);
+    const WavInfo wav = WavInfo::read(readBytes(out));
+    EXPECT_TRUE(wav.valid);
+    EXPECT_TRUE(wav.sizesAgree);
 }
