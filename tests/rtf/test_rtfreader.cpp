@@ -111,9 +111,18 @@ TEST(RtfReader, Formatting)
     EXPECT_EQ(formatOf(doc, "thick").fontWeight(), QFont::Bold);
     EXPECT_FALSE(formatOf(doc, "thin").fontWeight() == QFont::Bold);
 
-    ASSERT_TRUE(RtfReader::read(QByteArray("{\\rtf1 \\qc centred\\par\\pard right}"), &doc));
-    EXPECT_EQ(doc.firstBlock().blockFormat().alignment(), Qt::AlignHCenter);
-    EXPECT_EQ(doc.lastBlock().blockFormat().alignment(), Qt::AlignLeft);
+    // A paragraph takes the properties in force at its \par.
+    ASSERT_TRUE(RtfReader::read(QByteArray("{\\rtf1 \\qc a\\par b\\par\\pard\\qr c\\par "
+                                           "{\\fs40 d}\\par\\pard e\\qj\\par\\pard f}"),
+                                &doc));
+    EXPECT_EQ(doc.toPlainText(), QStringLiteral("a\nb\nc\nd\ne\nf"));
+    QList<Qt::Alignment> alignments;
+    for (QTextBlock block = doc.begin(); block.isValid(); block = block.next())
+        alignments << block.blockFormat().alignment();
+    EXPECT_EQ(alignments, (QList<Qt::Alignment>{Qt::AlignHCenter, Qt::AlignHCenter, Qt::AlignRight,
+                                                Qt::AlignRight, Qt::AlignJustify, Qt::AlignLeft}));
+    EXPECT_EQ(formatOf(doc, "d").fontPointSize(), 20.0);
+    EXPECT_EQ(formatOf(doc, "e").fontPointSize(), 12.0);
 }
 
 TEST(RtfReader, CharactersAndCodePages)
