@@ -100,6 +100,7 @@ private:
     void finishWav(bool completed);
     QString chooseWavFile();
     std::unique_ptr<QTextDocument> loadDocument(const QString& path, bool& readOk);
+    void showDocument(std::unique_ptr<QTextDocument> doc);
     // The box's text, copied once per change of the document.
     const QString& documentText();
     void cmdAbout_Click();

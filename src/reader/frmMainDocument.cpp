@@ -60,19 +60,8 @@ std::unique_ptr<QTextDocument> frmMain::loadDocument(const QString& path, bool& 
     return doc;
 }
 
-bool frmMain::OpenDocument(const QString& path)
+void frmMain::showDocument(std::unique_ptr<QTextDocument> doc)
 {
-    if (!m_currentFile.isEmpty())
-        mSharedBookmarks::storebookmark(m_currentFile, RichTextBox1->textCursor().position());
-    const QString file = cDocumentLoader::cleanPath(path);
-    m_currentFile = file;
-    cSHAREDSubs::instance().BusyMouse();
-    cSHAREDDelay::instance().DoEventss();
-
-    bool readOk = false;
-    std::unique_ptr<QTextDocument> doc = loadDocument(file, readOk);
-    if (m_shutDown)
-        return readOk;
     // A new document starts in the box's own font, whatever the font buttons did before.
     doc->setDefaultFont(RichTextBox1->font());
     doc->setUndoRedoEnabled(false);
@@ -84,6 +73,25 @@ bool frmMain::OpenDocument(const QString& path)
     if (previous && previous->parent() == RichTextBox1)
         delete previous;
     m_textStale = true;
+}
+
+bool frmMain::OpenDocument(const QString& path)
+{
+    if (!m_currentFile.isEmpty())
+        mSharedBookmarks::storebookmark(m_currentFile, RichTextBox1->textCursor().position());
+    const QString file = cDocumentLoader::cleanPath(path);
+    m_currentFile = file;
+    cSHAREDSubs::instance().BusyMouse();
+    cSHAREDDelay::instance().DoEventss();
+
+    // The document being left goes first: its memory is freed, and the box stops laying
+    // it out while the new one is read.
+    showDocument(std::make_unique<QTextDocument>());
+    bool readOk = false;
+    std::unique_ptr<QTextDocument> doc = loadDocument(file, readOk);
+    if (m_shutDown)
+        return readOk;
+    showDocument(std::move(doc));
 
     const int length = RichTextBox1->document()->characterCount() - 1;
     const int mark = mSharedBookmarks::retrievebookmark(file);
