@@ -1,7 +1,7 @@
 #include "app/speechcommands.h"
 
 #include "app/commandline.h"
-#include "files/filesubs.h"
+#include "reader/documentloader.h"
 #include "speech/clsdict.h"
 #include "speech/clstalker.h"
 
@@ -42,7 +42,9 @@ QString unreadable(const QString& path, QString& text)
         return "cannot read " + path + ": no such file";
     if (info.isDir())
         return "cannot read " + path + ": it is a folder";
-    if (!cSharedFileSubs::instance().LoadTextFile(path, text))
+    // Converted exactly as the reader window shows it, so HTML and RTF books sound alike
+    // read aloud and read into a file.
+    if (!cDocumentLoader::loadText(path, text))
         return "cannot read " + path + ": permission denied or read error";
     return {};
 }

@@ -51,7 +51,12 @@ protected:
     // Reads text into a WAV file; the file's bytes, empty when parlo failed.
     QByteArray wavOf(const QByteArray& text, const QStringList& options = {})
     {
-        const QString in = write("in.txt", text);
+        return wavOfFile("in.txt", text, options);
+    }
+    QByteArray wavOfFile(const QString& name, const QByteArray& text,
+                         const QStringList& options = {})
+    {
+        const QString in = write(name, text);
         const QString out = home.file("out.wav");
         QFile::remove(out);
         const Outcome run = parlo(home, options + QStringList{"--wav", out, in});
@@ -108,6 +113,19 @@ TEST_F(ParloCli, ReadsTheWholeFileIntoAWav)
     const WavInfo engine = WavInfo::read(readBytes(reference));
     ASSERT_TRUE(engine.valid);
     EXPECT_NEAR(wav.seconds(), engine.seconds(), engine.seconds() * 0.15);
+}
+
+TEST_F(ParloCli, HtmlAndRtfAreReadAsTheReaderShowsThem)
+{
+    const QByteArray plain = wavOf("Hello there, reader.");
+    ASSERT_FALSE(plain.isEmpty());
+    // Neither the markup nor the page title is spoken.
+    EXPECT_EQ(wavOfFile("book.html", "<html><head><title>A title never read</title></head>"
+                                     "<body><p>Hello <i>there</i>, reader&#46;</p></body></html>"),
+              plain);
+    EXPECT_EQ(wavOfFile("book.RTF", R"({\rtf1\ansi{\fonttbl{\f0 Arial;}}\f0 Hello {\b there}, )"
+                                    R"(reader.\par})"),
+              plain);
 }
 
 TEST_F(ParloCli, AppliesThePronunciationList)
