@@ -125,6 +125,20 @@ QStringView latin1EntityName(char16_t c)
     return names[c - 160];
 }
 
+char16_t entityAt(QStringView text, qsizetype at, qsizetype* end)
+{
+    const qsizetype n = text.size();
+    qsizetype e = at + 1;
+    while (e < n && e - at - 1 < kLongestName && isAsciiAlnum(text[e]))
+        ++e;
+    if (e >= n || text[e] != u';' || e == at + 1)
+        return 0;
+    const char16_t ch = entityCharacter(text.sliced(at + 1, e - at - 1));
+    if (ch != 0)
+        *end = e;
+    return ch;
+}
+
 void cHtmlToChar(QString& text)
 {
     qsizetype i = text.indexOf(u'&');
@@ -132,15 +146,12 @@ void cHtmlToChar(QString& text)
         return;
     const qsizetype n = text.size();
     QChar* d = text.data();
+    const QStringView all(d, n);
     qsizetype w = i;
     qsizetype r = i;
-    for (; i >= 0 && i < n; i = QStringView(d, n).indexOf(u'&', i + 1)) {
-        qsizetype end = i + 1;
-        while (end < n && end - i - 1 < kLongestName && isAsciiAlnum(d[end]))
-            ++end;
-        if (end >= n || d[end] != u';' || end == i + 1)
-            continue;
-        const char16_t ch = entityCharacter(QStringView(d + i + 1, end - i - 1));
+    for (; i >= 0 && i < n; i = all.indexOf(u'&', i + 1)) {
+        qsizetype end = 0;
+        const char16_t ch = entityAt(all, i, &end);
         if (ch == 0)
             continue;
         // Every entity is longer than its character, so the text is rewritten in place.

@@ -20,6 +20,9 @@ void cHtmlToChar(QString& text);
 
 // The character an HTML 4 entity name stands for (without "&" and ";"), or 0.
 char16_t entityCharacter(QStringView name);
+// The character of the named entity that starts with the "&" at text[at], or 0; *end is
+// then the index of its ";".
+char16_t entityAt(QStringView text, qsizetype at, qsizetype* end);
 
 // The HTML 4 entity name of a Latin-1 character (160..255), or an empty view.
 QStringView latin1EntityName(char16_t c);

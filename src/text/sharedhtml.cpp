@@ -167,7 +167,12 @@ int digitValue(QChar c, bool hex)
 // one pass gives what a pass per entity would. "&#N;" and "&#xH;" become their
 // characters; anything else that starts with "&#" (no digits, no ";" right after them) is
 // not a reference and stays as it is.
-void decodeConstants(QString& text)
+//
+// With withHtmlEntities the same pass first decodes the HTML entities, giving what
+// cHtmlToChar followed by this would give: no HTML entity decodes to a character that can
+// continue one of these references, and the "&" that "&amp;" leaves is tried as the start
+// of one, as the second pass would.
+void decodeConstants(QString& text, bool withHtmlEntities = false)
 {
     struct Named {
         QLatin1StringView entity;
@@ -193,7 +198,22 @@ void decodeConstants(QString& text)
         w = std::copy(with.begin(), with.end(), d + w) - d;
         r = end;
     };
-    for (; i >= 0 && i < n; i = QStringView(d, n).indexOf(u'&', i + 1)) {
+    bool ownOnly = false; // at an "&" that "&amp;" left
+    for (; i >= 0 && i < n; i = QStringView(d, n).indexOf(u'&', i + 1), ownOnly = false) {
+        if (withHtmlEntities && !ownOnly) {
+            qsizetype end = 0;
+            const char16_t ch = Markup::entityAt(QStringView(d, n), i, &end);
+            if (ch == u'&') {
+                w = std::copy(d + r, d + i, d + w) - d;
+                d[end] = u'&';
+                r = i = end;
+                ownOnly = true;
+            } else if (ch != 0) {
+                replace(end + 1, QStringView(&ch, 1));
+                i = end;
+                continue;
+            }
+        }
         if (i + 1 < n && d[i + 1] != u'#') {
             for (const Named& named : kNamed) {
                 const QStringView here(d + i, std::min(n - i, named.entity.size()));
@@ -326,8 +346,9 @@ void cSharedHTML::HtmlToPlainText(QString& text)
     // Tags go before entities are decoded: an escaped "&lt;" in a book is a character of
     // its text, and decoding it first would make it the start of a tag to strip.
     StripHtml(text);
-    HtmlToChar(text);
-    HTMLConstToChar(text);
+    // HtmlToChar and HTMLConstToChar in one pass.
+    if (!isBlank(text))
+        guarded("HtmlToChar", [&] { decodeConstants(text, true); });
     normaliseLineEnds(text);
     replaceAscii(text, QLatin1StringView("\r\r"), u"\r\n", Qt::CaseSensitive);
     replaceAscii(text, QLatin1StringView("\n\n"), u"\r\n", Qt::CaseSensitive);

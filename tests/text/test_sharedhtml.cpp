@@ -275,6 +275,14 @@ TEST(SharedHtml, SinglePassStepsAgreeWithTheirDescriptions)
         Markup::cStripHTML(expected);
         ASSERT_EQ(stripped, expected) << qPrintable(text);
     }
+    // The conversion decodes both kinds of entity in one pass.
+    const QStringList entityPieces = {
+        "&amp;", "&",     "#",      "233",  ";",    "hellip",   "&lt;",   "x",      "2014", "&#",
+        "amp",   "Prime", "&bull;", "8211", "X3b1", "&eacute;", "&quot;", "&apos;", "&#38;"};
+    for (int round = 0; round < 5000; ++round) {
+        const QString text = randomText(random, entityPieces);
+        ASSERT_EQ(plain(text), constToChar(decode(text))) << qPrintable(text);
+    }
     const QStringList replacePieces = {"a", "A", "ab", "aB", "b", " ", "\n"};
     for (int round = 0; round < 3000; ++round) {
         const QString text = randomText(random, replacePieces);
