@@ -297,3 +297,13 @@ TEST(SharedHtml, SinglePassStepsAgreeWithTheirDescriptions)
         }
     }
 }
+
+// The steps rewrite the text in place; another copy of the same text stays as it was.
+TEST(SharedHtml, InPlaceStepsLeaveOtherCopiesAlone)
+{
+    const QString original = QStringLiteral("<p>a&lt;b &#233; <BR> &amp;hellip;</p>");
+    QString copy = original;
+    cSharedHTML::instance().HtmlToPlainText(copy);
+    EXPECT_EQ(copy, QStringLiteral("a<b \u00E9 \r\n ..."));
+    EXPECT_EQ(original, QStringLiteral("<p>a&lt;b &#233; <BR> &amp;hellip;</p>"));
+}
