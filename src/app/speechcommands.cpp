@@ -155,6 +155,8 @@ int readIntoWav(const CommandLine& command)
     std::unique_ptr<ProgressBar> progress;
     if (isatty(fileno(stderr)))
         progress = std::make_unique<ProgressBar>(talker.Store());
+    // Nobody watches the sentences go by, so the engine may run ahead of the event loop.
+    talker.setReadAhead(3);
     talker.StoreTextFile(text);
     text.clear();
     talker.ReadText();

@@ -141,6 +141,7 @@ void clsTalker::ReadText()
     m_isReading = true;
     m_readingOpen = true;
     SpeakNextSentence();
+    topUp();
     finishIfDone();
 }
 
@@ -208,7 +209,18 @@ void clsTalker::Voice1_EndStream(int streamNumber)
     m_queued.erase(it);
     if (m_isReading)
         SpeakNextSentence();
+    topUp();
     finishIfDone();
+}
+
+void clsTalker::topUp()
+{
+    while (m_isReading && m_queued.size() < size_t(1 + m_readAhead)) {
+        const size_t before = m_queued.size();
+        SpeakNextSentence();
+        if (m_queued.size() == before)
+            break;
+    }
 }
 
 void clsTalker::finishIfDone()

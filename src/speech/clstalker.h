@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <algorithm>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -56,6 +57,10 @@ public:
     bool CancelWav(Failure& failure);
 
     // Beyond the described interface, for the command line and the tests.
+    // Sentences kept queued beyond the one speaking, so the voice never waits for the UI
+    // thread between sentences. SpeakingSentence then comes that many sentences early,
+    // so only output that nobody follows (a WAV file from the command line) uses it.
+    void setReadAhead(int sentences) { m_readAhead = std::max(0, sentences); }
     QStringList voiceList() const;
     int currentVoice() const;
     bool IsReading() const { return m_isReading; }
@@ -84,6 +89,7 @@ private:
     void Voice1_EndStream(int streamNumber);
     void Voice1_Word(int streamNumber, int position, int length);
     void finishIfDone();
+    void topUp();
 
     VoiceFactory m_factory;
     std::unique_ptr<cSpeechVoice> m_voice;
@@ -97,4 +103,5 @@ private:
     std::deque<int> m_queued;
     // Changes at every stop, so a handler that stopped the reading is noticed.
     quint64 m_generation = 0;
+    int m_readAhead = 0;
 };

@@ -131,6 +131,20 @@ TEST_F(TalkerTest, SentenceInPiecesStartsOneSentencePerEndedStream)
     EXPECT_EQ(entries("finished"), QStringList({""}));
 }
 
+TEST_F(TalkerTest, ReadAheadKeepsTheVoiceQueueFilledInOrder)
+{
+    talker->setReadAhead(2);
+    read("A [v:2]b. C. D. E. F.");
+    // The two pieces of the first sentence, then one more sentence.
+    EXPECT_EQ(voice->spoken, QStringList({"A", "b.", "C."}));
+    voice->finishNext();
+    EXPECT_EQ(voice->spoken, QStringList({"A", "b.", "C.", "D."}));
+    voice->finishAll();
+    EXPECT_EQ(voice->spoken, QStringList({"A", "b.", "C.", "D.", "E.", "F."}));
+    EXPECT_EQ(voice->spokenVoices, QList<int>({0, 1, 1, 1, 1, 1}));
+    EXPECT_EQ(entries("finished"), QStringList({""}));
+}
+
 TEST_F(TalkerTest, SentenceOfOnlyTagsDoesNotStallTheReading)
 {
     read("One. [v:2]");
