@@ -230,7 +230,7 @@ const QString& clsDict::foldedOriginal(qsizetype index) const
 QString clsDict::TranslateText(const QString& Sentence) const
 {
     QString start = QChar(u' ') + Sentence;
-    if (!m_words)
+    if (!m_words || m_words->isEmpty())
         return start;
     WorkingText working(std::move(start));
     if (!working.usable())
