@@ -4,7 +4,10 @@
 #include "benchtext.h"
 
 #include <QGuiApplication>
+#include <QTextCursor>
 #include <QTextDocument>
+
+#include <cstdio>
 
 #include <memory>
 
@@ -65,5 +68,30 @@ int main(int argc, char** argv)
     release();
     const benchtext::Timing once = benchtext::median(5, load(input), {}, release);
     const benchtext::Timing eightTimes = benchtext::median(3, load(eight), {}, release);
-    return benchtext::report("RtfReader", input.size(), once, eightTimes);
+
+    // Reference: the same text put into a bare QTextDocument in one insertion, no RTF at
+    // all. Its ratio is what the document itself adds beyond linear on this machine.
+    auto shownText = [&](const QByteArray& rtf) {
+        load(rtf)();
+        QString text = doc->toPlainText();
+        release();
+        return text.replace(u'\n', QChar::ParagraphSeparator);
+    };
+    const QString plainOnce = shownText(input);
+    const QString plainEight = shownText(eight);
+    auto fill = [&](const QString& text) {
+        return [&] {
+            doc = std::make_unique<QTextDocument>();
+            doc->setUndoRedoEnabled(false);
+            QTextCursor cursor(doc.get());
+            cursor.insertText(text);
+        };
+    };
+    const benchtext::Timing refOnce = benchtext::median(5, fill(plainOnce), {}, release);
+    const benchtext::Timing refEight = benchtext::median(3, fill(plainEight), {}, release);
+    std::printf("Reference, plain QTextDocument with the same text: %.3f s cpu, 8x %.3f s cpu, "
+                "ratio %.2f\n",
+                refOnce.cpu, refEight.cpu, refEight.cpu / refOnce.cpu);
+    return benchtext::report("RtfReader", input.size(), once, eightTimes,
+                             refEight.cpu / refOnce.cpu);
 }

@@ -553,6 +553,8 @@ void Parser::appendCharacter(char32_t code)
 
 void Parser::beginText()
 {
+    if (m_pendingParagraph)
+        startParagraph();
     const int page = codePageFor(m_state.chars);
     if (!(m_state.chars == m_runProps) || page != m_runCodePage) {
         flushRun();
@@ -589,21 +591,35 @@ void Parser::paragraphBreak()
     if (m_state.destination != Destination::Text)
         return;
     m_pendingTab = false;
-    // The paragraph that ends here takes the properties in force at its end; new blocks
-    // take the format of the block before them.
+    if (m_pendingParagraph)
+        startParagraph(); // an empty paragraph ends here
+    // The paragraph that ends here takes the properties in force at its end.
     if (!m_blockFormatSet || !(m_blockProps == m_state.para)) {
         flushRun();
         m_cursor.setBlockFormat(blockFormat(m_state.para));
         m_blockProps = m_state.para;
         m_blockFormatSet = true;
     }
+    m_pendingParagraph = true;
+}
+
+// Opens the paragraph after a \par once its first content (or the next \par) shows the
+// properties it starts with, which it nearly always keeps: its block is then made with
+// them, and paragraphs of one format go into the document in one insertion.
+void Parser::startParagraph()
+{
+    m_pendingParagraph = false;
+    if (!(m_state.para == m_blockProps)) {
+        flushRun();
+        m_cursor.insertBlock(blockFormat(m_state.para), charFormat(m_state.chars));
+        m_blockProps = m_state.para;
+        return;
+    }
     if (!(m_state.chars == m_runProps)) {
         flushRun();
         m_runProps = m_state.chars;
         m_runCodePage = codePageFor(m_runProps);
     }
-    // Paragraphs go into the run as separators: one insertion for many paragraphs costs
-    // the document far less than one per paragraph.
     flushBytes();
     sanitise(m_run, m_cleanLength);
     m_run.append(QChar(QChar::ParagraphSeparator));
@@ -626,6 +642,8 @@ void Parser::finish()
 {
     if (m_state.destination == Destination::FontTable)
         finishFontEntry();
+    if (m_pendingParagraph)
+        startParagraph();
     flushRun();
     if (!m_blockFormatSet || !(m_blockProps == m_state.para))
         m_cursor.setBlockFormat(blockFormat(m_state.para));

@@ -77,6 +77,7 @@ private:
     void flushBytes();
     void flushRun();
     void paragraphBreak();
+    void startParagraph();
     void cell();
     void finish();
     int codePageFor(const CharProps& props) const;
@@ -114,6 +115,7 @@ private:
     QTextCursor m_cursor;
     ParaProps m_blockProps; // the format the current block already has
     bool m_blockFormatSet = false;
+    bool m_pendingParagraph = false; // a \par whose next paragraph has not begun yet
     CharProps m_cachedProps;
     QTextCharFormat m_cachedFormat;
     bool m_haveCachedFormat = false;
