@@ -20,7 +20,7 @@ void blankControlCharacters(QString& text)
     const qsizetype n = text.size();
     for (qsizetype i = 0; i < n; ++i) {
         const char16_t c = data[i].unicode();
-        if (c < 0x20 && c != u'\t' && c != u'\r' && c != u'\n')
+        if ((c < 0x20 && c != u'\t' && c != u'\r' && c != u'\n') || (c >= 0x7F && c < 0xA0))
             data[i] = QChar(u' ');
     }
 }

@@ -11,6 +11,7 @@
 
 class QComboBox;
 class QProgressDialog;
+class QTextCursor;
 class QTextDocument;
 class QFrame;
 class QMenu;
@@ -96,6 +97,7 @@ private:
     void mnuPron_Click();
     void Talker_SpeakingSentence();
     void Talker_ReadingFinished();
+    void keepSentenceInView(const QTextCursor& sentence);
     // Ends a reading into a WAV file: the file is completed and the user told where it is.
     void finishWav(bool completed);
     QString chooseWavFile();

@@ -87,8 +87,13 @@ bool frmMain::OpenDocument(const QString& path)
     // The document being left goes first: its memory is freed, and the box stops laying
     // it out while the new one is read.
     showDocument(std::make_unique<QTextDocument>());
+    // Shown in the empty box while a large book is read.
+    RichTextBox1->setPlaceholderText(
+        cSharedLang::instance().GetTranslation(QStringLiteral("Opening")) + ' ' +
+        cSharedFileSubs::FileOnly(file) + QStringLiteral(" ..."));
     bool readOk = false;
     std::unique_ptr<QTextDocument> doc = loadDocument(file, readOk);
+    RichTextBox1->setPlaceholderText(QString());
     if (m_shutDown)
         return readOk;
     showDocument(std::move(doc));
@@ -110,8 +115,8 @@ void frmMain::cmdLoad_Click()
     StopReading();
     frmFileSelect select(this);
     select.SetFilepattern(QStringLiteral("*.txt;*.text;*.html;*.htm;*.rtf"));
-    select.SetWindowTitle(
-        cSharedLang::instance().GetTranslation(QStringLiteral("Please select a file to open.")));
+    // The window translates its own title.
+    select.SetWindowTitle(QStringLiteral("Please select a file to open."));
     QString folder = cSHAREDSettings::shared()
                          .RetrieveSetting(QStringLiteral("Path"), QDir::currentPath())
                          .toString();

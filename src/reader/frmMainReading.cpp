@@ -14,6 +14,7 @@
 #include <QFileInfo>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTextDocument>
 #include <QTextEdit>
 #include <QTimer>
@@ -107,6 +108,7 @@ void frmMain::Talker_SpeakingSentence()
     // at most once per pass of the event loop. The box still scrolls to the sentence.
     RichTextBox1->setUpdatesEnabled(false);
     RichTextBox1->setTextCursor(cursor);
+    keepSentenceInView(cursor);
     RichTextBox1->setUpdatesEnabled(true);
     if (m_wavProgress && m_talker)
         m_wavProgress->setValue(qMin(m_talker->Store().NextIndex(), m_wavProgress->maximum()));
@@ -115,6 +117,22 @@ void frmMain::Talker_SpeakingSentence()
         m_lastRepaint = now;
         cSHAREDDelay::instance().DoEventss();
     }
+}
+
+void frmMain::keepSentenceInView(const QTextCursor& sentence)
+{
+    // The box only scrolls the sentence's end just into view, leaving the listener reading
+    // along at the bottom edge; once the end goes below the lower quarter, the sentence is
+    // brought up to the upper quarter, with what follows it in sight.
+    const int height = RichTextBox1->viewport()->height();
+    const QRect end = RichTextBox1->cursorRect(sentence);
+    if (end.bottom() <= height * 3 / 4 && end.top() >= 0)
+        return;
+    QTextCursor start(sentence);
+    start.setPosition(sentence.selectionStart());
+    const QRect top = RichTextBox1->cursorRect(start);
+    QScrollBar* bar = RichTextBox1->verticalScrollBar();
+    bar->setValue(bar->value() + top.top() - height / 4);
 }
 
 void frmMain::Talker_ReadingFinished()

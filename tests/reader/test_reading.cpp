@@ -1,7 +1,12 @@
+#include "files/fileselect.h"
 #include "reader/bookmarks.h"
 #include "readerfixture.h"
 #include "wavinfo.h"
 
+#include <QKeyEvent>
+#include <QLineEdit>
+
+#include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -23,6 +28,25 @@ protected:
     // Lets the fake voice finish the piece it speaks, which starts the next one.
     void speakOn() { ASSERT_TRUE(m_voice->finishNext()); }
 };
+
+// Runs `answer` on the next modal window as soon as it shows; gives up after five seconds.
+void whenModal(std::function<void(QWidget*)> answer)
+{
+    auto* poll = new QTimer;
+    auto* waited = new QElapsedTimer;
+    waited->start();
+    QObject::connect(poll, &QTimer::timeout, [poll, waited, answer] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal && waited->elapsed() < 5000)
+            return;
+        poll->stop();
+        poll->deleteLater();
+        delete waited;
+        if (modal)
+            answer(modal);
+    });
+    poll->start(10);
+}
 
 } // namespace
 
@@ -48,6 +72,61 @@ TEST_F(Reading, BookmarksSurviveSwitchingDocumentsAndQuotedPaths)
     book("First Book.txt", "Alpha.");
     EXPECT_TRUE(window->OpenDocument(first));
     EXPECT_EQ(box(*window)->textCursor().position(), 0);
+    window->ShutDown();
+}
+
+TEST_F(Reading, LoadGoesThroughTheFileWindowAndCancelChangesNothing)
+{
+    const QString path = book("chosen.html", "<p>Chosen <b>text</b>.</p>");
+    auto window = start();
+    cSHAREDSettings::shared().StoreSetting("Path", "/no/such/folder/");
+    const auto answer = [](const QString& typed) {
+        whenModal([typed](QWidget* modal) {
+            auto* select = qobject_cast<frmFileSelect*>(modal);
+            ASSERT_NE(select, nullptr);
+            EXPECT_EQ(select->windowTitle(), "Please select a file to open.");
+            if (typed.isEmpty()) {
+                select->reject();
+                return;
+            }
+            auto* edit = select->findChild<QLineEdit*>("txtPath");
+            edit->setText(typed);
+            QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+            QApplication::sendEvent(edit, &enter);
+        });
+    };
+    answer({});
+    click(*window, "cmdLoad");
+    EXPECT_EQ(cSHAREDSettings::shared().RetrieveSetting("Path").toString(), "/no/such/folder/");
+    EXPECT_TRUE(window->CurrentFile().isEmpty());
+    EXPECT_FALSE(child<QPushButton>(*window, "cmdReload")->isEnabled());
+
+    answer(path);
+    click(*window, "cmdLoad");
+    EXPECT_EQ(window->CurrentFile(), path);
+    EXPECT_EQ(cSHAREDSettings::shared().RetrieveSetting("Path").toString(), home.path() + '/');
+    EXPECT_EQ(box(*window)->toPlainText().trimmed(), "Chosen <emph>text</emph>.");
+    EXPECT_TRUE(child<QPushButton>(*window, "cmdReload")->isEnabled());
+
+    // Reload reads the file again and keeps the place.
+    setCursor(*window, 7);
+    book("chosen.html", "<p>Chosen text, changed on disk.</p>");
+    click(*window, "cmdReload");
+    EXPECT_TRUE(box(*window)->toPlainText().contains("changed on disk"));
+    EXPECT_EQ(box(*window)->textCursor().position(), 7);
+    window->ShutDown();
+}
+
+TEST_F(Reading, PronunciationsMenuOpensTheEditor)
+{
+    auto window = start();
+    bool opened = false;
+    whenModal([&](QWidget* modal) {
+        opened = modal->inherits("frmLex");
+        modal->close();
+    });
+    window->findChild<QAction*>("mnuPron")->trigger();
+    EXPECT_TRUE(opened);
     window->ShutDown();
 }
 
