@@ -141,6 +141,7 @@ private:
     QString m_textCopy;
     bool m_textStale = true;
     QString m_wavFile;
+    bool m_wavFull = false;
     QProgressDialog* m_wavProgress = nullptr;
     qint64 m_lastRepaint = 0;
     bool m_isPaused = false;

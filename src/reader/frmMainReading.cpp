@@ -19,6 +19,8 @@
 #include <QTextEdit>
 #include <QTimer>
 
+#include <utility>
+
 #ifdef PARLO_HAVE_LEX
 #include "speech/editor/frmLex.h"
 #endif
@@ -32,6 +34,17 @@ QString translated(const char* english)
 
 // Repainting more often than this only slows a fast reading (into a file) down.
 constexpr qint64 kRepaintMs = 40;
+
+// A WAV file's sizes are 32-bit: about 27 hours of speech. The voice writes no further, so
+// a reading that gets there is stopped and the user told, rather than cut off silently.
+// PARLO_WAV_LIMIT lowers it for trying this out.
+qint64 wavFullSize()
+{
+    const qint64 largest = 0xFFFFFFFFLL - 64 - 65536;
+    bool ok = false;
+    const qint64 lowered = qEnvironmentVariable("PARLO_WAV_LIMIT").toLongLong(&ok);
+    return ok && lowered > 0 ? qMin(lowered, largest) : largest;
+}
 
 } // namespace
 
@@ -191,6 +204,14 @@ void frmMain::cmdSpeakToWav_Click()
     m_wavProgress->setMinimumDuration(0);
     connect(m_wavProgress, &QProgressDialog::canceled, this, &frmMain::StopReading);
     m_wavProgress->show();
+    auto* sizeCheck = new QTimer(m_wavProgress);
+    connect(sizeCheck, &QTimer::timeout, this, [this] {
+        if (!m_wavFile.isEmpty() && QFileInfo(m_wavFile).size() >= wavFullSize()) {
+            m_wavFull = true;
+            StopReading();
+        }
+    });
+    sizeCheck->start(500);
 }
 
 void frmMain::finishWav(bool completed)
@@ -210,8 +231,12 @@ void frmMain::finishWav(bool completed)
     cSHAREDSubs::instance().NormalMouse();
     if (m_shutDown)
         return;
+    const bool full = std::exchange(m_wavFull, false);
     if (!closed)
         cUserPrompt::current().message(translated("The WAV file could not be completed: ") + path);
+    else if (full)
+        cUserPrompt::current().message(
+            translated("The WAV file is full (4 GB) and the reading stopped there: ") + path);
     else if (completed)
         cUserPrompt::current().message(translated("The reading has been saved in the file ") +
                                        path);

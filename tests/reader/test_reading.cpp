@@ -329,3 +329,29 @@ TEST_F(Reading, WavWithTheRealVoiceIsComplete)
     EXPECT_LT(timer.elapsed(), qint64(info.seconds() * 1000));
     window->ShutDown();
 }
+
+TEST_F(Reading, WavThatFillsUpStopsAndSaysSo)
+{
+    qputenv("PARLO_WAV_LIMIT", "200000");
+    auto window = start(-1);
+    if (!m_started)
+        GTEST_SKIP() << "no espeak-ng voice here";
+    QByteArray text;
+    for (int i = 0; i < 150; ++i)
+        text += "This sentence is one of very many in a long book. ";
+    window->OpenDocument(book("long.txt", text));
+    wavChoice = home.file("full.wav");
+    click(*window, "cmdSpeakToWav");
+    QElapsedTimer timer;
+    timer.start();
+    while (!window->wavFile().isEmpty() && timer.elapsed() < 60000)
+        QApplication::processEvents(QEventLoop::AllEvents, 50);
+    qunsetenv("PARLO_WAV_LIMIT");
+    ASSERT_FALSE(prompt.messages.isEmpty());
+    EXPECT_TRUE(prompt.messages.last().contains("full")) << prompt.messages.last().toStdString();
+    EXPECT_FALSE(window->Talker()->IsReading());
+    const WavInfo info = WavInfo::read(readBytes(wavChoice));
+    EXPECT_TRUE(info.valid);
+    EXPECT_TRUE(info.sizesAgree);
+    window->ShutDown();
+}
