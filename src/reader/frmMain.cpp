@@ -29,6 +29,8 @@
 #include <QTextEdit>
 #include <QTimer>
 
+#include <utility>
+
 namespace {
 
 constexpr int kTwips = 15;
@@ -409,9 +411,14 @@ void frmMain::applyLayout()
 
 void frmMain::StopReading()
 {
-    m_isPaused = false;
-    if (m_talker)
+    const bool wasPaused = std::exchange(m_isPaused, false);
+    if (m_talker) {
         m_talker->StopSpeaking();
+        // A voice left paused would keep the next reading silent, with the Pause button
+        // already showing "not paused"; with its queue emptied, resuming it plays nothing.
+        if (wasPaused)
+            m_talker->Continue();
+    }
     if (!m_wavFile.isEmpty())
         finishWav(false);
     QTextCursor cursor = RichTextBox1->textCursor();

@@ -261,6 +261,11 @@ TEST_F(Reading, PauseTogglesAndStopClearsIt)
     click(*window, "cmdPause");
     click(*window, "cmdStopReading");
     EXPECT_FALSE(window->IsPaused());
+    // The next reading is heard: the voice is not left paused.
+    EXPECT_FALSE(m_voice->paused);
+    const qsizetype before = m_voice->spoken.size();
+    click(*window, "cmdRead");
+    EXPECT_GT(m_voice->spoken.size(), before);
     window->ShutDown();
 }
 
