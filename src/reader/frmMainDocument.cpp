@@ -77,6 +77,10 @@ void frmMain::showDocument(std::unique_ptr<QTextDocument> doc)
 
 bool frmMain::OpenDocument(const QString& path)
 {
+    // The library opens books without stopping first; a reading of text that is about to
+    // disappear would go on highlighting the new one at random.
+    if (m_talker && m_talker->isBusy())
+        StopReading();
     if (!m_currentFile.isEmpty())
         mSharedBookmarks::storebookmark(m_currentFile, RichTextBox1->textCursor().position());
     const QString file = cDocumentLoader::cleanPath(path);
