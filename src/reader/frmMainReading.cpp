@@ -119,10 +119,10 @@ void frmMain::Talker_SpeakingSentence()
     // The box would work out the exact area of every old and new selection to repaint; a
     // reading into a file moves it thousands of times a second, so it is repainted whole,
     // at most once per pass of the event loop. The box still scrolls to the sentence.
-    RichTextBox1->setUpdatesEnabled(false);
+    RichTextBox1->viewport()->setUpdatesEnabled(false);
     RichTextBox1->setTextCursor(cursor);
     keepSentenceInView(cursor);
-    RichTextBox1->setUpdatesEnabled(true);
+    RichTextBox1->viewport()->setUpdatesEnabled(true);
     if (m_wavProgress && m_talker)
         m_wavProgress->setValue(qMin(m_talker->Store().NextIndex(), m_wavProgress->maximum()));
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
