@@ -1,6 +1,6 @@
 #pragma once
 
-#include "diagnostics/log.h"
+#include "testsupport.h"
 
 #include <QDir>
 #include <QFile>
@@ -33,18 +33,3 @@ inline QString writeLanguageFile(const QString& folder, const QString& name,
         file.write((lines.join(lineEnd) + lineEnd).toUtf8());
     return path;
 }
-
-// Watches the log's action trail for what one step added.
-class TrailWatch {
-public:
-    TrailWatch() { cSharedLogging::instance().AddAction(marker()); }
-    // The newest note, or "" when nothing was added since the watch began.
-    QString added() const
-    {
-        const QString last = cSharedLogging::instance().CurrentAction();
-        return last == marker() ? QString() : last;
-    }
-
-private:
-    static QString marker() { return QStringLiteral("-- lang test marker --"); }
-};

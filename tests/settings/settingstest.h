@@ -1,6 +1,6 @@
 #pragma once
 
-#include "diagnostics/log.h"
+#include "testsupport.h"
 
 #include <QString>
 #include <QStringList>
@@ -21,18 +21,3 @@ inline QString settingsTestData(const char* name)
         folder = QStringLiteral(SETTINGS_TEST_DATA);
     return folder + '/' + name;
 }
-
-// Watches the log's action trail for what one step added.
-class TrailWatch {
-public:
-    TrailWatch() { cSharedLogging::instance().AddAction(marker()); }
-    // The newest note, or "" when nothing was added since the watch began.
-    QString added() const
-    {
-        const QString last = cSharedLogging::instance().CurrentAction();
-        return last == marker() ? QString() : last;
-    }
-
-private:
-    static QString marker() { return QStringLiteral("-- settings test marker --"); }
-};

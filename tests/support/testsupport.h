@@ -1,5 +1,6 @@
 #pragma once
 
+#include "diagnostics/log.h"
 #include "diagnostics/userprompt.h"
 
 #include <QStringList>
@@ -39,3 +40,18 @@ private:
 // Bytes of a file, or an empty array when it cannot be read.
 QByteArray readBytes(const QString& path);
 void writeBytes(const QString& path, const QByteArray& bytes);
+
+// Watches the log's action trail for what one step added.
+class TrailWatch {
+public:
+    TrailWatch() { cSharedLogging::instance().AddAction(marker()); }
+    // The newest note, or "" when nothing was added since the watch began.
+    QString added() const
+    {
+        const QString last = cSharedLogging::instance().CurrentAction();
+        return last == marker() ? QString() : last;
+    }
+
+private:
+    static QString marker() { return QStringLiteral("-- test marker --"); }
+};
