@@ -2,6 +2,7 @@
 
 #include "parlo_config.h"
 #include "reader/fSplash.h"
+#include "settings/lang.h"
 #include "util/identity.h"
 
 #include <QDialogButtonBox>
@@ -25,15 +26,20 @@ fAbout::fAbout(QWidget* parent) : QDialog(parent)
     text->setWordWrap(true);
     text->setTextInteractionFlags(Qt::TextBrowserInteraction);
     const QString site = QStringLiteral(PARLO_MAKER_SITE);
-    text->setText(QStringLiteral("<h2>Parlo %1</h2>"
-                                 "<p>Reads books aloud, sentence by sentence.</p>"
-                                 "<p><a href=\"%2\">%2</a></p>"
-                                 "<p>Running on %3.</p>")
-                      .arg(cSHAREDSubs::instance().AppVersion(), site.toHtmlEscaped(),
-                           cSharedOSInfo::instance().fOSName().toHtmlEscaped()));
+    text->setText(
+        QStringLiteral("<h2>Parlo %1</h2>"
+                       "<p>%4</p>"
+                       "<p><a href=\"%2\">%2</a></p>"
+                       "<p>%3</p>")
+            .arg(cSHAREDSubs::instance().AppVersion(), site.toHtmlEscaped(),
+                 cSharedOSInfo::instance().fOSName().toHtmlEscaped(),
+                 cSharedLang::instance()
+                     .GetTranslation(QStringLiteral("Reads books aloud, sentence by sentence."))
+                     .toHtmlEscaped()));
     layout->addWidget(text);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     layout->addWidget(buttons);
+    cSharedLang::instance().TranslateForm(this);
 }

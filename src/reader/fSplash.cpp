@@ -1,5 +1,6 @@
 #include "reader/fSplash.h"
 
+#include "settings/lang.h"
 #include "util/delay.h"
 
 #include <QDate>
@@ -27,7 +28,8 @@ fSplash::fSplash(QWidget* parent)
     m_notice->setObjectName(QStringLiteral("lblNotice"));
     m_notice->setText(QStringLiteral("© %1 The Parlo developers").arg(QDate::currentDate().year()));
     m_title->setObjectName(QStringLiteral("lblTitle"));
-    m_title->setText(QStringLiteral("Initialising Speech Engine..."));
+    m_title->setText(
+        cSharedLang::instance().GetTranslation(QStringLiteral("Initialising Speech Engine...")));
     m_title->setAlignment(Qt::AlignCenter);
     m_speechVersion->setObjectName(QStringLiteral("lblSpeechVersion"));
     m_speechVersion->setText(QStringLiteral("Using Speech v5.1"));

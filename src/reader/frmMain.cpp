@@ -246,7 +246,7 @@ void frmMain::log(const QString& text)
 void frmMain::splashText(const QString& text)
 {
     if (m_splash)
-        m_splash->setTitle(text);
+        m_splash->setTitle(cSharedLang::instance().GetTranslation(text));
 }
 
 bool frmMain::startUp()
@@ -361,13 +361,15 @@ void frmMain::startUpFailed(const Failure& failure)
     cSHAREDSubs::instance().NormalMouse();
     const QString site = QStringLiteral(PARLO_MAKER_SITE);
     QString text;
+    const auto& lang = cSharedLang::instance();
     if (failure.number == Err::NoVoices) {
-        text = "You must install a Text To Speech engine to use this program.  Visit the "
-               "Parlo page at " +
-               site + " for more information.";
+        text = lang.GetTranslation("You must install a Text To Speech engine to use this "
+                                   "program.  Visit the Parlo page at ") +
+               site + lang.GetTranslation(" for more information.");
     } else if (failure.number == Err::CannotCreateObject) {
-        text = "One or more runtimes are not installed on your PC.  See the 'Runtimes' page at " +
-               site + " for more information.";
+        text = lang.GetTranslation("One or more runtimes are not installed on your PC.  See the "
+                                   "'Runtimes' page at ") +
+               site + lang.GetTranslation(" for more information.");
     } else {
         text = "Error " + QString::number(failure.number) + " - " + failure.description;
         log(text);
