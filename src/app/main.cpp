@@ -6,6 +6,7 @@
 #include "reader/cTerminationWatcher.h"
 #include "reader/fSplash.h"
 #include "reader/frmMain.h"
+#include "settings/lang.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -55,6 +56,7 @@ int main(int argc, char** argv)
     QApplication::setApplicationVersion(QStringLiteral(PARLO_VERSION_STRING));
     QApplication::setWindowIcon(QIcon(fSplash::picture(QSize(64, 64), 1.0)));
     cWidgetPrompt prompt;
+    prompt.translateWindow = [](QWidget* window) { cSharedLang::instance().TranslateForm(window); };
     cUserPrompt::install(&prompt);
 
     frmMain window;

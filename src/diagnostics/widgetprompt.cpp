@@ -22,5 +22,7 @@ void cWidgetPrompt::showError(const QString& errorMessage, const QString& helpPa
 {
     // A fresh window each time, so nothing of one report survives into the next.
     fSHAREDErrorRpt report(QApplication::activeWindow());
+    if (translateWindow)
+        translateWindow(&report);
     report.ShowError(errorMessage, helpPage);
 }
