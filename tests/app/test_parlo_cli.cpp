@@ -1,4 +1,3 @@
-#include "qtprint.h"
 #include "testsupport.h"
 #include "wavinfo.h"
 

@@ -9,12 +9,6 @@
 
 #include <ostream>
 
-// Readable QStrings in failure messages.
-inline void PrintTo(const QString& text, std::ostream* out)
-{
-    *out << '"' << text.toStdString() << '"';
-}
-
 // The fixture folder that holds Languages/ with files in both encodings.
 inline QString langTestData()
 {

@@ -9,12 +9,6 @@
 
 #include <gtest/gtest.h>
 
-// Readable failure messages for text.
-static void PrintTo(const QString& text, std::ostream* out)
-{
-    *out << '"' << text.toStdString() << '"';
-}
-
 namespace {
 
 QString dataFile(const QString& name)

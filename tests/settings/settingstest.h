@@ -1,17 +1,12 @@
 #pragma once
 
+#include "settings/settings.h"
 #include "testsupport.h"
 
 #include <QString>
 #include <QStringList>
 
 #include <ostream>
-
-// Readable QStrings in failure messages.
-inline void PrintTo(const QString& text, std::ostream* out)
-{
-    *out << '"' << text.toStdString() << '"';
-}
 
 // A fixture file shipped beside the tests.
 inline QString settingsTestData(const char* name)
@@ -20,4 +15,13 @@ inline QString settingsTestData(const char* name)
     if (folder.isEmpty())
         folder = QStringLiteral(SETTINGS_TEST_DATA);
     return folder + '/' + name;
+}
+
+// The entries' names in store order.
+inline QStringList settingNames(const cSHAREDSettings& settings)
+{
+    QStringList out;
+    for (int i = 1; i <= settings.SettingsCount(); ++i)
+        out << settings.SettingNameByIndex(i);
+    return out;
 }

@@ -7,18 +7,6 @@
 
 #include <gtest/gtest.h>
 
-namespace {
-
-QStringList names(const cSHAREDSettings& settings)
-{
-    QStringList out;
-    for (int i = 1; i <= settings.SettingsCount(); ++i)
-        out << settings.SettingNameByIndex(i);
-    return out;
-}
-
-} // namespace
-
 TEST(SettingsSets, MembersAreNumberedUnderTheUpperCasedSetName)
 {
     cSHAREDSettings settings;
@@ -27,7 +15,8 @@ TEST(SettingsSets, MembersAreNumberedUnderTheUpperCasedSetName)
     EXPECT_EQ(settings.AddToSet("recent", "b.txt"), 2);
     EXPECT_EQ(settings.AddToSet("RECENT", "c.txt"), 3);
 
-    EXPECT_EQ(names(settings), QStringList({"RECENT_INDEX", "RECENT_1", "RECENT_2", "RECENT_3"}));
+    EXPECT_EQ(settingNames(settings),
+              QStringList({"RECENT_INDEX", "RECENT_1", "RECENT_2", "RECENT_3"}));
     EXPECT_EQ(settings.LastIndexInSet("recent"), 3);
     EXPECT_EQ(settings.RetrieveSetting("RECENT_3").toString(), "c.txt");
     EXPECT_EQ(settings.SetCount("Recent"), 3);
@@ -113,7 +102,7 @@ TEST(SettingsSets, DeletingASetRemovesEveryMemberAndNothingElse)
     settings.AddToSet("T", "other");
 
     settings.DeleteASet("s");
-    EXPECT_EQ(names(settings), QStringList({"Keep", "S_X", "SS_1", "T_INDEX", "T_1"}));
+    EXPECT_EQ(settingNames(settings), QStringList({"Keep", "S_X", "SS_1", "T_INDEX", "T_1"}));
     EXPECT_EQ(settings.RetrieveSetting("T_1").toString(), "other");
     EXPECT_EQ(settings.AddToSet("S", "fresh"), 1);
 }

@@ -7,18 +7,6 @@
 
 #include <gtest/gtest.h>
 
-namespace {
-
-QStringList names(const cSHAREDSettings& settings)
-{
-    QStringList out;
-    for (int i = 1; i <= settings.SettingsCount(); ++i)
-        out << settings.SettingNameByIndex(i);
-    return out;
-}
-
-} // namespace
-
 TEST(SettingsNames, LetterCaseNamesOneEntryAndTheFirstSpellingStays)
 {
     cSHAREDSettings settings;
@@ -27,7 +15,7 @@ TEST(SettingsNames, LetterCaseNamesOneEntryAndTheFirstSpellingStays)
     settings.StoreSetting("LASTENGINE", 3);
     settings.sSet("lastengine", 4);
 
-    EXPECT_EQ(names(settings), QStringList({"LastEngine", "LangID"}));
+    EXPECT_EQ(settingNames(settings), QStringList({"LastEngine", "LangID"}));
     EXPECT_EQ(settings.RetrieveSetting("lastENGINE").toInt(), 4);
     EXPECT_TRUE(settings.IsSettingPresent("langid"));
 }
@@ -123,19 +111,19 @@ TEST(SettingsOrder, UpdatesKeepTheirPlaceAndNewEntriesGoLast)
         settings.StoreSetting(name, name);
     settings.StoreSetting("b", "changed");
     settings.StoreSetting("E", 5);
-    EXPECT_EQ(names(settings), QStringList({"A", "B", "C", "D", "E"}));
+    EXPECT_EQ(settingNames(settings), QStringList({"A", "B", "C", "D", "E"}));
 
     settings.DeleteSetting(2);
-    EXPECT_EQ(names(settings), QStringList({"A", "C", "D", "E"}));
+    EXPECT_EQ(settingNames(settings), QStringList({"A", "C", "D", "E"}));
     // Lookups still find every entry after the one removed.
     EXPECT_EQ(settings.RetrieveSetting("d").toString(), "D");
     EXPECT_EQ(settings.RetrieveSetting("E").toInt(), 5);
 
     settings.DeleteSettingByName("c");
     settings.DeleteSettingByName("not there");
-    EXPECT_EQ(names(settings), QStringList({"A", "D", "E"}));
+    EXPECT_EQ(settingNames(settings), QStringList({"A", "D", "E"}));
     settings.StoreSetting("C", "again");
-    EXPECT_EQ(names(settings), QStringList({"A", "D", "E", "C"}));
+    EXPECT_EQ(settingNames(settings), QStringList({"A", "D", "E", "C"}));
 
     settings.DeleteAllSettings();
     EXPECT_EQ(settings.SettingsCount(), 0);

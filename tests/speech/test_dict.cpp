@@ -1,4 +1,3 @@
-#include "qtprint.h"
 #include "speech/cleanforspeech.h"
 #include "speech/clsdict.h"
 #include "testsupport.h"

@@ -1,5 +1,5 @@
-#include "qtprint.h"
 #include "speech/clsstore.h"
+#include "testsupport.h"
 
 #include <gtest/gtest.h>
 

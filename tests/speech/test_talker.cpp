@@ -1,5 +1,4 @@
 #include "fakevoice.h"
-#include "qtprint.h"
 #include "speech/clsdict.h"
 #include "speech/clstalker.h"
 #include "testsupport.h"

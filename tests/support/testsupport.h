@@ -6,6 +6,22 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <ostream>
+
+// Readable failure messages for Qt strings.
+inline void PrintTo(const QString& text, std::ostream* os)
+{
+    *os << '"' << text.toStdString() << '"';
+}
+
+inline void PrintTo(const QStringList& list, std::ostream* os)
+{
+    *os << '{';
+    for (qsizetype i = 0; i < list.size(); ++i)
+        *os << (i ? ", \"" : "\"") << list[i].toStdString() << '"';
+    *os << '}';
+}
+
 // A fresh program folder ($PARLO_HOME) for the life of a test.
 class ScopedProgramHome {
 public:

@@ -1,16 +1,12 @@
 #include "text/markup.h"
 #include "text/sharedhtml.h"
 
+#include "testsupport.h"
+
 #include <QRandomGenerator>
 #include <QStringList>
 
 #include <gtest/gtest.h>
-
-// Readable failure messages for text.
-static void PrintTo(const QString& text, std::ostream* out)
-{
-    *out << '"' << text.toStdString() << '"';
-}
 
 namespace {
 
