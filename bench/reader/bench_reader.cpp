@@ -150,12 +150,13 @@ int main(int argc, char** argv)
         QString shown;
         const double convertMs =
             medianMicros(3, [&] { shown = cDocumentLoader::toDisplayText(raw); }) / 1000.0;
-        const double fillMs = medianMicros(3,
-                                           [&] {
-                                               QTextDocument doc;
-                                               doc.setPlainText(shown);
-                                           }) /
-                              1000.0;
+        const double fillMs =
+            medianMicros(3,
+                         [&] {
+                             QTextDocument doc;
+                             doc.setPlainText(cDocumentLoader::toParagraphs(shown));
+                         }) /
+            1000.0;
         std::printf("  of which: HTML conversion %.1f ms, filling a document %.1f ms\n", convertMs,
                     fillMs);
     }
@@ -194,38 +195,53 @@ int main(int argc, char** argv)
                 "book %6.1f ms   ratio %.2f (target < 100 ms)\n",
                 middleMs, oneMs, middleMs / oneMs);
 
-    // 3. Following every sentence.
-    setCursor(box, 0);
-    read->click();
-    window.Talker()->StopSpeaking();
+    // 3. Following every sentence, on a freshly opened book each time: the box shapes a
+    // line the first time the highlight reaches it, as it would to paint it.
     const QString text = box->document()->toPlainText();
+    std::vector<double> firstPasses;
+    double againMs = 0;
+    int sentences = 0;
+    for (int run = 0; run < 3; ++run) {
+        window.OpenDocument(book);
+        box->document()->documentLayout()->documentSize();
+        QApplication::processEvents();
+        setCursor(box, 0);
+        read->click();
+        window.Talker()->StopSpeaking();
+        QElapsedTimer timer;
+        timer.start();
+        sentences = 0;
+        while (window.reading().SentenceStart() <= text.size()) {
+            Q_EMIT window.Talker()->SpeakingSentence(QString());
+            ++sentences;
+        }
+        firstPasses.push_back(double(timer.nsecsElapsed()) / 1e6);
+        if (run == 0) {
+            // The same again, on lines the box has already shaped once.
+            setCursor(box, 0);
+            read->click();
+            window.Talker()->StopSpeaking();
+            timer.restart();
+            while (window.reading().SentenceStart() <= text.size())
+                Q_EMIT window.Talker()->SpeakingSentence(QString());
+            againMs = double(timer.nsecsElapsed()) / 1e6;
+        }
+    }
+    const double followMs = median(firstPasses);
     QElapsedTimer timer;
     timer.start();
-    int sentences = 0;
-    while (window.reading().SentenceStart() <= text.size()) {
-        Q_EMIT window.Talker()->SpeakingSentence(QString());
-        ++sentences;
-    }
-    const double followMs = double(timer.nsecsElapsed()) / 1e6;
-    // The same again, on lines the box has already shaped once.
-    setCursor(box, 0);
-    read->click();
-    window.Talker()->StopSpeaking();
-    timer.restart();
-    while (window.reading().SentenceStart() <= text.size())
-        Q_EMIT window.Talker()->SpeakingSentence(QString());
-    const double againMs = double(timer.nsecsElapsed()) / 1e6;
-    timer.restart();
     int walked = 0;
     for (int start = 1; start <= text.size(); ++walked) {
         const int end = FindSentenceEnd(text, start);
         start = end == 0 ? int(text.size()) + 1 : end + 2;
     }
     const double walkMs = double(timer.nsecsElapsed()) / 1e6;
-    std::printf("highlight %d sentences of 3 MB: %7.1f ms in all (target < 1000 ms)   "
+    std::printf("highlight %d sentences of 3 MB: median %7.1f ms in all (target < 1000 ms)   "
                 "finding the ends alone: %.1f ms   ratio %.1f\n",
                 sentences, followMs, walkMs, followMs / walkMs);
     std::printf("highlight them all a second time: %.1f ms\n", againMs);
+    const bool ok = fiveMs < 1000 && twentyMs / fiveMs < 5 && middleMs < 100 && followMs < 1000;
+    std::printf("%s\n", ok ? "PASS" : "FAIL");
     window.ShutDown();
-    return 0;
+    return ok ? 0 : 1;
 }

@@ -66,8 +66,7 @@ int main(int argc, char** argv)
     auto release = [&] { doc.reset(); };
     load(input)(); // warm-up
     release();
-    const benchtext::Timing once = benchtext::median(5, load(input), {}, release);
-    const benchtext::Timing eightTimes = benchtext::median(3, load(eight), {}, release);
+    const benchtext::Pair reader = benchtext::alternating(5, load(input), load(eight), release);
 
     // Reference: the same text put into a bare QTextDocument in one insertion, no RTF at
     // all. Its ratio is what the document itself adds beyond linear on this machine.
@@ -87,11 +86,11 @@ int main(int argc, char** argv)
             cursor.insertText(text);
         };
     };
-    const benchtext::Timing refOnce = benchtext::median(5, fill(plainOnce), {}, release);
-    const benchtext::Timing refEight = benchtext::median(3, fill(plainEight), {}, release);
+    const benchtext::Pair ref =
+        benchtext::alternating(5, fill(plainOnce), fill(plainEight), release);
     std::printf("Reference, plain QTextDocument with the same text: %.3f s cpu, 8x %.3f s cpu, "
                 "ratio %.2f\n",
-                refOnce.cpu, refEight.cpu, refEight.cpu / refOnce.cpu);
-    return benchtext::report("RtfReader", input.size(), once, eightTimes,
-                             refEight.cpu / refOnce.cpu);
+                ref.once.cpu, ref.eight.cpu, ref.eight.cpu / ref.once.cpu);
+    return benchtext::report("RtfReader", input.size(), reader.once, reader.eight,
+                             ref.eight.cpu / ref.once.cpu);
 }

@@ -34,7 +34,38 @@ bool readBytes(const QString& path, QByteArray& bytes)
     return file.error() == QFile::NoError;
 }
 
+bool isBreak(QChar c)
+{
+    return c == u'\n' || c == u'\r';
+}
+
 } // namespace
+
+QString cDocumentLoader::toParagraphs(const QString& text)
+{
+    QString out(text.size(), Qt::Uninitialized);
+    QChar* o = out.data();
+    const QChar* in = text.constData();
+    const qsizetype n = text.size();
+    qsizetype blockLength = 0;
+    for (qsizetype i = 0; i < n; ++i) {
+        if (!isBreak(in[i])) {
+            *o++ = in[i];
+            ++blockLength;
+            continue;
+        }
+        // CR LF is one break, as the document itself counts it.
+        if (in[i] == u'\r' && i + 1 < n && in[i + 1] == u'\n')
+            ++i;
+        const bool blankBefore = blockLength == 0;
+        const bool blankAfter = i + 1 == n || isBreak(in[i + 1]);
+        const bool paragraph = blankBefore || blankAfter || blockLength >= kMaxJoinedLength;
+        *o++ = QChar(paragraph ? QChar::ParagraphSeparator : QChar::LineSeparator);
+        blockLength = paragraph ? 0 : blockLength + 1;
+    }
+    out.truncate(o - out.constData());
+    return out;
+}
 
 QString cDocumentLoader::cleanPath(const QString& path)
 {
@@ -76,7 +107,7 @@ std::unique_ptr<QTextDocument> cDocumentLoader::load(const QString& path, bool* 
         QString text;
         ok = cSharedFileSubs::instance().LoadTextFile(path, text);
         if (ok)
-            doc->setPlainText(toDisplayText(std::move(text)));
+            doc->setPlainText(toParagraphs(toDisplayText(std::move(text))));
     }
     if (!ok)
         doc->clear();

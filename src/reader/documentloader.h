@@ -20,6 +20,14 @@ public:
     // brings (NUL and the like) become blanks, so they neither reach the voice nor
     // confuse the box.
     static QString toDisplayText(QString text);
+    // The shown text with the lines of each paragraph joined by line separators and the
+    // paragraphs (at blank lines) by paragraph separators. A hard-wrapped book would
+    // otherwise make a document block of every line, and the document's cost of building
+    // and laying out grows with its blocks; on screen, and in toPlainText() ('\n' for
+    // both), nothing changes. A paragraph is closed after kMaxJoinedLength characters so
+    // that no block grows without bound.
+    static QString toParagraphs(const QString& text);
+    static constexpr int kMaxJoinedLength = 2000;
 
     // A new document holding the file as shown. A file that cannot be read gives an empty
     // document and false. Safe to call on a worker thread: it touches no widget.

@@ -25,7 +25,8 @@ protected:
     {
         frmMain::Options options;
         options.showSplash = false;
-        options.chooseWavFile = [this](QWidget*) { return wavChoice; };
+        if (!realSaveDialog)
+            options.chooseWavFile = [this](QWidget*) { return wavChoice; };
         if (voices < 0) {
             auto window = std::make_unique<frmMain>(options);
             m_started = window->startUp();
@@ -62,11 +63,16 @@ protected:
     }
     static QString selected(frmMain& window)
     {
-        return box(window)->textCursor().selectedText().replace(QChar::ParagraphSeparator, u'\n');
+        return box(window)
+            ->textCursor()
+            .selectedText()
+            .replace(QChar::ParagraphSeparator, u'\n')
+            .replace(QChar::LineSeparator, u'\n');
     }
 
     ScopedProgramHome home;
     QString wavChoice;
+    bool realSaveDialog = false; // the window's own file dialog instead of wavChoice
     RecordingPrompt prompt;
     FakeVoice* m_voice = nullptr;
     bool m_started = false;

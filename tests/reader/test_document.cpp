@@ -88,6 +88,44 @@ TEST(DocumentLoader, UnreadableAndBinaryFiles)
     }
 }
 
+// Joining the lines of a paragraph must leave the text, and so every reading and bookmark
+// position, exactly as a document of one block per line has it.
+TEST(DocumentLoader, ParagraphsKeepTheTextAndItsPositions)
+{
+    const QString manyLines = QString("a line of text\n").repeated(400);
+    const QString samples[] = {
+        "First line\r\nof a paragraph.\r\n\r\nNext one\r\nhere.\r\n",
+        "Unix\nlines\n\n\nthree breaks\nend",
+        "Old Mac\rlines\r\rand\r\nmixed\n\r\n",
+        "\r\n\r\nLeading breaks and a trailing CR\r",
+        manyLines,
+        "",
+    };
+    for (const QString& text : samples) {
+        QTextDocument lines;
+        lines.setPlainText(text);
+        QTextDocument joined;
+        joined.setPlainText(cDocumentLoader::toParagraphs(text));
+        EXPECT_EQ(joined.toPlainText(), lines.toPlainText()) << text.left(40).toStdString();
+        EXPECT_EQ(joined.characterCount(), lines.characterCount());
+    }
+
+    // Blank lines part paragraphs; single breaks stay inside them.
+    QTextDocument doc;
+    doc.setPlainText(cDocumentLoader::toParagraphs(samples[0]));
+    ASSERT_EQ(doc.blockCount(), 4);
+    EXPECT_EQ(doc.begin().text(),
+              QString("First line") + QChar(QChar::LineSeparator) + "of a paragraph.");
+    EXPECT_EQ(doc.findBlockByNumber(2).text(),
+              QString("Next one") + QChar(QChar::LineSeparator) + "here.");
+
+    // A paragraph that never meets a blank line is still closed at the length limit.
+    doc.setPlainText(cDocumentLoader::toParagraphs(samples[4]));
+    EXPECT_GT(doc.blockCount(), 2);
+    for (QTextBlock block = doc.begin(); block.isValid(); block = block.next())
+        EXPECT_LE(block.length(), cDocumentLoader::kMaxJoinedLength + 16);
+}
+
 TEST(DocumentLoader, QuotesAreRemovedFromPaths)
 {
     EXPECT_EQ(cDocumentLoader::cleanPath("\"/home/u/My Book.txt\""), "/home/u/My Book.txt");

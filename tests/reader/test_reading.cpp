@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileDialog>
 #include <QPushButton>
 #include <QTextBlock>
 #include <QTextEdit>
@@ -198,6 +199,8 @@ TEST_F(Reading, FontButtonsResizeTheWholeText)
     // A new document shows in the box's own font again.
     window->OpenDocument(book("c.txt", "Fresh."));
     EXPECT_DOUBLE_EQ(box(*window)->document()->defaultFont().pointSizeF(), before);
+    // Latin text goes unshaped, which keeps long books quick to lay out.
+    EXPECT_TRUE(box(*window)->document()->defaultFont().styleStrategy() & QFont::PreferNoShaping);
     window->ShutDown();
 }
 
@@ -220,6 +223,22 @@ TEST_F(Reading, HighlightFollowsEachSpokenPieceAndStopRemovesIt)
     click(*window, "cmdStopReading");
     EXPECT_EQ(selected(*window), "");
     EXPECT_TRUE(m_voice->queue.empty());
+    window->ShutDown();
+}
+
+// A hard-wrapped paragraph is one block with line separators; the highlight still covers
+// each sentence across its line ends.
+TEST_F(Reading, HighlightCrossesTheLinesOfAWrappedParagraph)
+{
+    auto window = start();
+    window->OpenDocument(book("w.txt", "It was a cold\r\nday. Then it\r\nrained.\r\n\r\nThe end."));
+    EXPECT_EQ(box(*window)->document()->blockCount(), 3);
+    click(*window, "cmdRead");
+    EXPECT_EQ(selected(*window), "It was a cold\nday.");
+    speakOn();
+    EXPECT_EQ(selected(*window), "Then it\nrained.");
+    speakOn();
+    EXPECT_EQ(selected(*window), "The end.");
     window->ShutDown();
 }
 
@@ -306,6 +325,35 @@ TEST_F(Reading, WavOnAFakeVoiceClosesAtTheEndAndTellsTheUser)
     click(*window, "cmdStopReading");
     EXPECT_TRUE(m_voice->wavPath.isEmpty());
     EXPECT_TRUE(prompt.messages.last().contains("stopped"));
+    window->ShutDown();
+}
+
+TEST_F(Reading, WavSaveDialogOffersWaveFilesAndAddsTheExtension)
+{
+    realSaveDialog = true;
+    auto window = start();
+    window->OpenDocument(book("b.txt", "One. Two."));
+    QString title;
+    QString filter;
+    whenModal([&](QWidget* modal) {
+        auto* dialog = qobject_cast<QFileDialog*>(modal);
+        ASSERT_NE(dialog, nullptr);
+        title = dialog->windowTitle();
+        filter = dialog->selectedNameFilter();
+        dialog->setDirectory(home.path());
+        dialog->selectFile(QStringLiteral("spoken"));
+        static_cast<QDialog*>(dialog)->accept(); // QFileDialog hides it
+    });
+    click(*window, "cmdSpeakToWav");
+    EXPECT_EQ(title, "Save to a Wave File");
+    EXPECT_EQ(filter, "Wave Files (*.wav)");
+    EXPECT_EQ(m_voice->wavPath, home.file("spoken.wav"));
+    m_voice->finishAll();
+    EXPECT_TRUE(prompt.messages.last().endsWith(home.file("spoken.wav")));
+
+    whenModal([](QWidget* modal) { static_cast<QDialog*>(modal)->reject(); });
+    click(*window, "cmdSpeakToWav");
+    EXPECT_TRUE(m_voice->wavPath.isEmpty()) << "cancelled: nothing is read";
     window->ShutDown();
 }
 
