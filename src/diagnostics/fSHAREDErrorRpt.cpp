@@ -151,6 +151,8 @@ void fSHAREDErrorRpt::LoadError(const QString& errorMessage, const QString& help
     MakeClean();
     m_helpTopic = helpIndex;
     m_closed = false;
+    // The newest notes, the ones that led to the error, wait in memory until a batch is full.
+    cSharedLogging::instance().WriteActionsToLog();
     m_logFilename = cSharedLogging::instance().CurrentLogFilename();
     fraLog->setTitle(m_logFilename.isEmpty() ? QStringLiteral("Log file") : m_logFilename);
     txtLog->setPlainText(ErrorReport::displayLineEnds(ErrorReport::loadLog(m_logFilename)));

@@ -47,17 +47,18 @@ bool clsDict::AddWordPair(const std::shared_ptr<clsWordPair>& WordPair)
     return true;
 }
 
-clsDict::WordList clsDict::parseWords(const QString& text, bool* truncated)
+clsDict::WordList clsDict::parseWords(const QString& text, qsizetype* restAt)
 {
     WordList words;
-    if (truncated)
-        *truncated = false;
+    if (restAt)
+        *restAt = -1;
     qsizetype start = 0;
     const qsizetype n = text.size();
     while (start < n) {
         qsizetype end = text.indexOf(u'\n', start);
         if (end < 0)
             end = n;
+        const qsizetype lineStart = start;
         QStringView line = QStringView(text).mid(start, end - start);
         start = end + 1;
         while (line.endsWith(u'\r'))
@@ -66,8 +67,8 @@ clsDict::WordList clsDict::parseWords(const QString& text, bool* truncated)
         if (comma < 0)
             continue;
         if (words.size() >= MaxWords) {
-            if (truncated)
-                *truncated = true;
+            if (restAt)
+                *restAt = lineStart;
             break;
         }
         auto pair = std::make_shared<clsWordPair>();
@@ -96,21 +97,24 @@ void clsDict::LoadWords()
 {
     ClearWords();
     m_words.emplace();
+    m_unloaded.clear();
     QString text;
     if (!cSharedFileSubs::instance().LoadTextFile(fileName(), text))
         return;
-    bool truncated = false;
-    *m_words = parseWords(text, &truncated);
-    if (truncated)
+    qsizetype restAt = -1;
+    *m_words = parseWords(text, &restAt);
+    if (restAt >= 0) {
+        m_unloaded = text.mid(restAt);
         noteFailure(Err::Overflow,
                     QStringLiteral("more than %1 pronunciations, the rest ignored").arg(MaxWords),
                     QStringLiteral("LoadWords"), kModule);
+    }
 }
 
 bool clsDict::SaveWords() const
 {
     // WriteTextFile notes its own failures and leaves the old file whole.
-    return cSharedFileSubs::instance().WriteTextFile(fileName(), formatWords(Words()));
+    return cSharedFileSubs::instance().WriteTextFile(fileName(), formatWords(Words()) + m_unloaded);
 }
 
 namespace {

@@ -23,9 +23,10 @@ public:
     static constexpr int MaxWords = 32767;
 
     // Replaces the list with the file's pairs. A missing or unreadable file leaves the
-    // list empty; lines beyond MaxWords are dropped with a note in the action trail.
+    // list empty; lines beyond MaxWords are left out, with a note in the action trail.
     void LoadWords();
-    // Replaces the file atomically; false (and a note in the trail) when it cannot.
+    // Replaces the file atomically; false (and a note in the trail) when it cannot. Lines
+    // the last load left out follow the list as they were, so they are never lost.
     bool SaveWords() const;
     // Drops the list altogether, so that Words is absent until the next load or add.
     void ClearWords();
@@ -46,12 +47,15 @@ public:
     static QString fileName();
     // The file's text for the pairs, and the pairs in a file's text.
     static QString formatWords(const WordList& words);
-    static WordList parseWords(const QString& text, bool* truncated = nullptr);
+    // restAt: where the first pair beyond MaxWords starts in text, or -1.
+    static WordList parseWords(const QString& text, qsizetype* restAt = nullptr);
 
 private:
     const QString& foldedOriginal(qsizetype index) const;
 
     std::optional<WordList> m_words;
+    // The file's text from the first pair the last load could not hold.
+    QString m_unloaded;
     // Case-folded original words, remembered with the text they were folded from.
     struct Folded {
         QString source;

@@ -99,6 +99,15 @@ TEST_F(ErrorReportWindow, ShowsTheErrorAndHidesTheOptionalFrames)
     EXPECT_FALSE(window.closed());
 }
 
+TEST_F(ErrorReportWindow, TheNewestActionsAreInTheLog)
+{
+    cSharedLogging::instance().AddAction("Pressed Save", "cmdSave_Click", "frmTest");
+    openAndShow();
+    EXPECT_TRUE(
+        box("txtLog")->toPlainText().endsWith("Pressed Save in cmdSave_Click of module frmTest\n"))
+        << box("txtLog")->toPlainText().toStdString();
+}
+
 TEST_F(ErrorReportWindow, MissingLogShowsNoLogFile)
 {
     QFile::remove(home.file("log.txt"));

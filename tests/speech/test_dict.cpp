@@ -139,6 +139,17 @@ TEST(PronunciationList, RefusesMoreThan32767PairsWithoutWrapping)
     EXPECT_EQ(dict.Words().last()->OriginalWord, "w32766");
     EXPECT_FALSE(dict.AddWordPair(pair("one", "more")));
     EXPECT_EQ(dict.WordCount(), clsDict::MaxWords);
+
+    // Saving what could be edited keeps the pairs that were left out, after the list.
+    dict.ClearWords();
+    dict.AddWordPair(pair("first", "one"));
+    ASSERT_TRUE(dict.SaveWords());
+    QByteArray rest;
+    for (int i = clsDict::MaxWords; i < clsDict::MaxWords + 10; ++i)
+        rest += "w" + QByteArray::number(i) + ",v\r\n";
+    EXPECT_EQ(readBytes(home.file("pl2Dict.txt")), "first,one\r\n" + rest);
+    dict.LoadWords();
+    EXPECT_EQ(dict.WordCount(), 11);
 }
 
 TEST(TranslateText, NeedsASeparatorOnBothSides)
