@@ -5,7 +5,10 @@
 #include "text/sharedhtml.h"
 
 #include <QFile>
+#include <QFont>
 #include <QTextDocument>
+
+#include <utility>
 
 namespace {
 
@@ -39,6 +42,14 @@ bool isBreak(QChar c)
     return c == u'\n' || c == u'\r';
 }
 
+// Characters drawn wrongly without shaping: combining marks, joining and complex scripts
+// (Hebrew to Khmer, Indic extensions), joiners, variation selectors, presentation forms,
+// and everything outside the basic plane (emoji sequences, historic scripts).
+constexpr std::pair<char16_t, char16_t> kShapedRanges[] = {
+    {0x0300, 0x036F}, {0x0483, 0x0489}, {0x0590, 0x1DFF}, {0x200C, 0x200D}, {0x20D0, 0x20FF},
+    {0xA800, 0xABFF}, {0xD800, 0xDFFF}, {0xFB1D, 0xFE0F}, {0xFE20, 0xFE2F}, {0xFE70, 0xFEFE},
+};
+
 } // namespace
 
 QString cDocumentLoader::toParagraphs(const QString& text)
@@ -65,6 +76,20 @@ QString cDocumentLoader::toParagraphs(const QString& text)
     }
     out.truncate(o - out.constData());
     return out;
+}
+
+bool cDocumentLoader::needsShaping(QStringView text)
+{
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u < 0x0300)
+            continue;
+        for (const auto& [first, last] : kShapedRanges) {
+            if (u >= first && u <= last)
+                return true;
+        }
+    }
+    return false;
 }
 
 QString cDocumentLoader::cleanPath(const QString& path)
@@ -97,20 +122,28 @@ std::unique_ptr<QTextDocument> cDocumentLoader::load(const QString& path, bool* 
 {
     auto doc = std::make_unique<QTextDocument>();
     bool ok = false;
+    bool shaped = false;
     if (isRtf(path)) {
         // The reader takes the file's bytes, so its code pages are decoded as written.
         QByteArray bytes;
         ok = readBytes(path, bytes);
         if (ok)
             RtfReader::read(bytes, doc.get());
+        shaped = ok && needsShaping(doc->toPlainText());
     } else {
         QString text;
         ok = cSharedFileSubs::instance().LoadTextFile(path, text);
-        if (ok)
-            doc->setPlainText(toParagraphs(toDisplayText(std::move(text))));
+        if (ok) {
+            const QString shown = toParagraphs(toDisplayText(std::move(text)));
+            shaped = needsShaping(shown);
+            doc->setPlainText(shown);
+        }
     }
     if (!ok)
         doc->clear();
+    QFont font = doc->defaultFont();
+    font.setStyleStrategy(shaped ? QFont::PreferDefault : QFont::PreferNoShaping);
+    doc->setDefaultFont(font);
     if (readOk)
         *readOk = ok;
     return doc;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringView>
 
 #include <memory>
 
@@ -28,6 +29,11 @@ public:
     // that no block grows without bound.
     static QString toParagraphs(const QString& text);
     static constexpr int kMaxJoinedLength = 2000;
+    // Whether the text holds characters that are drawn wrongly without the font's shaping
+    // (joining scripts, combining marks, emoji). Other text is drawn unshaped: laying out
+    // and highlighting a long book costs about half as much, and only kerning and
+    // ligatures are lost. load() sets its document's default font accordingly.
+    static bool needsShaping(QStringView text);
 
     // A new document holding the file as shown. A file that cannot be read gives an empty
     // document and false. Safe to call on a worker thread: it touches no widget.

@@ -106,12 +106,6 @@ void frmMain::buildControls()
     RichTextBox1->setAccessibleName(QStringLiteral("Document"));
     RichTextBox1->setAcceptRichText(false);
     RichTextBox1->document()->setUndoRedoEnabled(false);
-    // Latin text is laid out without the font's optional shaping (kerning, ligatures): a
-    // long book is shaped line by line as the highlight reaches it, and shaping is most of
-    // that cost. Scripts that need shaping still get it.
-    QFont boxFont = RichTextBox1->font();
-    boxFont.setStyleStrategy(QFont::PreferNoShaping);
-    RichTextBox1->setFont(boxFont);
     connect(RichTextBox1->document(), &QTextDocument::contentsChanged, this,
             [this] { m_textStale = true; });
     // The spoken sentence stays highlighted while a button has the focus.

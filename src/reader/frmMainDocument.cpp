@@ -62,8 +62,11 @@ std::unique_ptr<QTextDocument> frmMain::loadDocument(const QString& path, bool& 
 
 void frmMain::showDocument(std::unique_ptr<QTextDocument> doc)
 {
-    // A new document starts in the box's own font, whatever the font buttons did before.
-    doc->setDefaultFont(RichTextBox1->font());
+    // A new document starts in the box's own font, whatever the font buttons did before,
+    // drawn with or without shaping as its loader found best.
+    QFont font = RichTextBox1->font();
+    font.setStyleStrategy(doc->defaultFont().styleStrategy());
+    doc->setDefaultFont(font);
     doc->setUndoRedoEnabled(false);
     doc->setParent(RichTextBox1);
     connect(doc.get(), &QTextDocument::contentsChanged, this, [this] { m_textStale = true; });

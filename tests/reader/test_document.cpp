@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 namespace {
 
 QString shown(const QString& path)
@@ -124,6 +126,30 @@ TEST(DocumentLoader, ParagraphsKeepTheTextAndItsPositions)
     EXPECT_GT(doc.blockCount(), 2);
     for (QTextBlock block = doc.begin(); block.isValid(); block = block.next())
         EXPECT_LE(block.length(), cDocumentLoader::kMaxJoinedLength + 16);
+}
+
+// Unshaped drawing is only for text that looks the same without it.
+TEST(DocumentLoader, ScriptsThatNeedShapingKeepIt)
+{
+    ScopedProgramHome home;
+    const std::pair<const char*, bool> books[] = {
+        {"plain.txt", false}, {"greek.txt", false}, {"arabic.txt", true}, {"hebrew.htm", true},
+        {"accent.txt", true}, {"emoji.txt", true},  {"arabic.rtf", true}, {"latin.rtf", false},
+    };
+    writeBytes(home.file("plain.txt"), "Caf\xc3\xa9 \xe2\x80\x94 \xe2\x80\x9cquoted\xe2\x80\x9d.");
+    writeBytes(home.file("greek.txt"),
+               "\xce\x9a\xce\xb1\xce\xbb\xce\xb7\xce\xbc\xce\xad\xcf\x81\xce\xb1.");
+    writeBytes(home.file("arabic.txt"), "\xd9\x85\xd8\xb1\xd8\xad\xd8\xa8\xd8\xa7.");
+    writeBytes(home.file("hebrew.htm"), "<p>&#1513;&#1500;&#1493;&#1501;</p>");
+    writeBytes(home.file("accent.txt"), "Cafe\xcc\x81 with a combining accent.");
+    writeBytes(home.file("emoji.txt"), "Done \xf0\x9f\x91\x8d.");
+    writeBytes(home.file("arabic.rtf"), R"({\rtf1\ansi Word \u1605?\u1585?.\par})");
+    writeBytes(home.file("latin.rtf"), R"({\rtf1\ansi caf\'e9.\par})");
+    for (const auto& [name, shaped] : books) {
+        const auto doc = cDocumentLoader::load(home.file(name));
+        const bool unshaped = doc->defaultFont().styleStrategy() & QFont::PreferNoShaping;
+        EXPECT_EQ(unshaped, !shaped) << name;
+    }
 }
 
 TEST(DocumentLoader, QuotesAreRemovedFromPaths)
