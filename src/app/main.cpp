@@ -58,6 +58,8 @@ int main(int argc, char** argv)
     cWidgetPrompt prompt;
     prompt.translateWindow = [](QWidget* window) { cSharedLang::instance().TranslateForm(window); };
     cUserPrompt::install(&prompt);
+    cUserPrompt::setTranslator(
+        [](const QString& text) { return cSharedLang::instance().GetTranslation(text); });
 
     frmMain window;
     // Ended by the system or the session, the reader still keeps its place and settings.
@@ -66,6 +68,7 @@ int main(int argc, char** argv)
                      &frmMain::ShutDown);
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &window, &frmMain::ShutDown);
     if (!window.startUp()) {
+        cUserPrompt::setTranslator({});
         cUserPrompt::install(nullptr);
         return 1;
     }
@@ -73,6 +76,7 @@ int main(int argc, char** argv)
     // The document is opened once the window is up, so the user sees it while it loads.
     QTimer::singleShot(0, &window, [&] { window.openFromCommandLine(command.document); });
     const int result = window.isShutDown() ? 0 : app.exec();
+    cUserPrompt::setTranslator({});
     cUserPrompt::install(nullptr);
     return result;
 }

@@ -1,6 +1,7 @@
 #include "diagnostics/errorreport.h"
 
 #include "diagnostics/failure.h"
+#include "diagnostics/userprompt.h"
 #include "files/filesubs.h"
 #include "parlo_config.h"
 #include "util/identity.h"
@@ -124,7 +125,7 @@ QString ErrorReport::loadLog(const QString& filename)
     auto& files = cSharedFileSubs::instance();
     QString text;
     if (filename.isEmpty() || !files.FileExists(filename) || !files.LoadTextFile(filename, text))
-        return QStringLiteral("No log file");
+        return cUserPrompt::translated(QStringLiteral("No log file"));
     return text;
 }
 

@@ -222,8 +222,9 @@ void fSHAREDErrorRpt::cmdViewReport_Click()
     const QString written = report().writeReportFile();
     if (written.isEmpty()) {
         // Opening whatever FullLog.txt holds now would show an older or a stranger's report.
-        cUserPrompt::current().message("The error report could not be written to " +
-                                       ErrorReport::reportFilePath());
+        cUserPrompt::current().message(
+            cUserPrompt::translated("The error report could not be written to ") +
+            ErrorReport::reportFilePath());
         return;
     }
     cSharedWWW::instance().WebSiteVisit(written);

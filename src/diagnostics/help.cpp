@@ -96,7 +96,7 @@ bool cSharedHelp::open(const QString& helpfile)
 {
     const QFileInfo file(helpfile);
     if (helpfile.isEmpty() || !file.isFile()) {
-        cUserPrompt::current().message("Cannot find help file " +
+        cUserPrompt::current().message(cUserPrompt::translated("Cannot find help file ") +
                                        (helpfile.isEmpty() ? helpfile : file.absoluteFilePath()));
         return false;
     }

@@ -1,10 +1,17 @@
 #include "diagnostics/userprompt.h"
 
 #include <cstdio>
+#include <utility>
 
 namespace {
 cUserPrompt g_default;
 cUserPrompt* g_current = nullptr;
+
+cUserPrompt::Translator& translator()
+{
+    static cUserPrompt::Translator current;
+    return current;
+}
 } // namespace
 
 void cUserPrompt::message(const QString& text)
@@ -34,4 +41,14 @@ cUserPrompt* cUserPrompt::install(cUserPrompt* prompt)
     cUserPrompt* previous = g_current;
     g_current = prompt;
     return previous;
+}
+
+QString cUserPrompt::translated(const QString& text)
+{
+    return translator() ? translator()(text) : text;
+}
+
+void cUserPrompt::setTranslator(Translator translator)
+{
+    ::translator() = std::move(translator);
 }

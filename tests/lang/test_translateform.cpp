@@ -1,7 +1,9 @@
 #include "langtest.h"
 #include "testsupport.h"
 
+#include "diagnostics/errorreport.h"
 #include "diagnostics/fSHAREDErrorRpt.h"
+#include "diagnostics/help.h"
 #include "parlo_config.h"
 #include "settings/lang.h"
 
@@ -442,6 +444,16 @@ TEST(TranslateRealWindow, ErrorReportInGermanAndBack)
     EXPECT_EQ(lang.GetTranslation("Cannot find help file /x/Index.htm"),
               "Cannot find help file /x/Index.htm");
     EXPECT_EQ(lang.GetTranslation("Cannot find help file "), "Hilfedatei nicht gefunden: ");
+    // Messages of the services below the language layer, once the program connects them.
+    cUserPrompt::setTranslator([&](const QString& text) { return lang.GetTranslation(text); });
+    EXPECT_EQ(ErrorReport::loadLog(QString()), "Keine Protokolldatei");
+    {
+        RecordingPrompt prompt;
+        cSharedHelp::instance().ShowHelpFile(QStringLiteral("/nowhere/Index.htm"));
+        EXPECT_EQ(prompt.messages, QStringList{"Hilfedatei nicht gefunden: /nowhere/Index.htm"});
+    }
+    cUserPrompt::setTranslator({});
+    EXPECT_EQ(ErrorReport::loadLog(QString()), "No log file");
 
     lang.Localise(&report, 0);
     EXPECT_EQ(report.windowTitle(), "Error Reporter");
