@@ -433,7 +433,7 @@ void frmMain::StopReading()
 void frmMain::saveState()
 {
     if (!m_currentFile.isEmpty())
-        mSharedBookmarks::storebookmark(m_currentFile, RichTextBox1->textCursor().position());
+        mSharedBookmarks::storebookmark(m_currentFile, RichTextBox1->textCursor().selectionStart());
     mSharedBookmarks::savebookmarks();
     cSHAREDSettings::shared().SaveSettings(cSHAREDSettings::sharedFilename());
 }

@@ -85,7 +85,7 @@ bool frmMain::OpenDocument(const QString& path)
     if (m_talker && m_talker->isBusy())
         StopReading();
     if (!m_currentFile.isEmpty())
-        mSharedBookmarks::storebookmark(m_currentFile, RichTextBox1->textCursor().position());
+        mSharedBookmarks::storebookmark(m_currentFile, RichTextBox1->textCursor().selectionStart());
     const QString file = cDocumentLoader::cleanPath(path);
     m_currentFile = file;
     cSHAREDSubs::instance().BusyMouse();
@@ -164,13 +164,15 @@ void frmMain::changeFontSize(int step)
     if (sizes.isEmpty())
         sizes.insert(standard);
     const qreal size = sizes.size() > 1 ? 18.0 : *sizes.begin() + step;
+    // Everything stays selected, so Read starts again from the top; with the caret at the
+    // top, the box shows the top rather than scrolling to the end of the book.
     QTextCursor all(doc);
-    all.select(QTextCursor::Document);
+    all.movePosition(QTextCursor::End);
+    all.setPosition(0, QTextCursor::KeepAnchor);
     if (size >= 1 && size <= kLargestPointSize) {
         QTextCharFormat format;
         format.setFontPointSize(size);
         all.mergeCharFormat(format);
     }
-    // Everything stays selected, so Read starts again from the top.
     RichTextBox1->setTextCursor(all);
 }

@@ -81,7 +81,8 @@ bool frmMain::startReading()
     if (!m_talker)
         return false;
     const QString& text = documentText();
-    const int cursorAt = RichTextBox1->textCursor().position();
+    // Where a selection starts, whichever way it was made.
+    const int cursorAt = RichTextBox1->textCursor().selectionStart();
     const cReadingController::Start start = m_reading.begin(text, cursorAt);
     if (start.cursor != cursorAt) {
         QTextCursor top(RichTextBox1->document());

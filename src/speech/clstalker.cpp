@@ -101,12 +101,14 @@ QStringList clsTalker::voiceList() const
 
 void clsTalker::Pause()
 {
+    m_paused = true;
     if (m_voice)
         m_voice->pause();
 }
 
 void clsTalker::Continue()
 {
+    m_paused = false;
     if (m_voice)
         m_voice->resume();
 }
@@ -265,10 +267,14 @@ void clsTalker::ChangeRate(int delta)
     if (!m_voice)
         return;
     const int before = m_voice->rate();
-    m_voice->pause();
+    // The voice's pause is a switch, not a count: resuming after the change would carry on
+    // a reading the user has paused.
+    if (!m_paused)
+        m_voice->pause();
     if (!m_voice->setRate(before + delta))
         m_voice->setRate(before);
-    m_voice->resume();
+    if (!m_paused)
+        m_voice->resume();
 }
 
 void clsTalker::Slower()

@@ -95,6 +95,7 @@ private:
     std::unique_ptr<cSpeechVoice> m_voice;
     clsStore m_store;
     bool m_isReading = false;
+    bool m_paused = false; // by Pause, until Continue
     // A reading started by ReadText that has not yet reported ReadingFinished.
     bool m_readingOpen = false;
     QString m_pitchTag;

@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTextBlock>
 #include <QTextEdit>
 #include <QTimer>
@@ -185,6 +186,12 @@ TEST_F(Reading, FontButtonsResizeTheWholeText)
     EXPECT_DOUBLE_EQ(box(*window)->textCursor().charFormat().fontPointSize(), before + 2);
     click(*window, "cmdFontSmaller");
     EXPECT_DOUBLE_EQ(box(*window)->textCursor().charFormat().fontPointSize(), before + 1);
+    // A long book is shown from its top, not its end.
+    window->OpenDocument(book("long.txt", QByteArray("A line of a long book.\r\n").repeated(400)));
+    click(*window, "cmdFontBigger");
+    EXPECT_EQ(box(*window)->verticalScrollBar()->value(), 0);
+    EXPECT_EQ(box(*window)->textCursor().selectionStart(), 0);
+    EXPECT_GT(box(*window)->textCursor().selectionEnd(), 400 * 20);
     // Mixed sizes (RTF) all become 18 points.
     window->OpenDocument(book("m.rtf", R"({\rtf1\ansi\fs20 small {\fs40 large}\par})"));
     click(*window, "cmdFontBigger");
@@ -276,6 +283,13 @@ TEST_F(Reading, PauseTogglesAndStopClearsIt)
     EXPECT_TRUE(m_voice->paused);
     click(*window, "cmdPause");
     EXPECT_FALSE(window->IsPaused());
+    EXPECT_FALSE(m_voice->paused);
+    // A change of speed while paused keeps the pause.
+    click(*window, "cmdPause");
+    click(*window, "cmdFaster");
+    click(*window, "cmdSlower");
+    EXPECT_TRUE(m_voice->paused);
+    click(*window, "cmdPause");
     EXPECT_FALSE(m_voice->paused);
     click(*window, "cmdPause");
     click(*window, "cmdStopReading");
