@@ -101,6 +101,8 @@ private:
     // Ends a reading into a WAV file: the file is completed and the user told where it is.
     void finishWav(bool completed);
     QString chooseWavFile();
+    // Says so when path is a read-only file.
+    bool refusedAsReadOnly(const QString& path);
     std::unique_ptr<QTextDocument> loadDocument(const QString& path, bool& readOk);
     void showDocument(std::unique_ptr<QTextDocument> doc);
     // The box's text, copied once per change of the document.

@@ -166,9 +166,22 @@ QString frmMain::chooseWavFile()
     dialog.setNameFilters({translated("All Files (*)"), translated("Wave Files (*.wav)")});
     dialog.selectNameFilter(dialog.nameFilters().at(1));
     dialog.setDefaultSuffix(QStringLiteral("wav"));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return {};
-    return dialog.selectedFiles().constFirst();
+    // A read-only choice is refused with the dialog still there to choose again.
+    for (;;) {
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return {};
+        const QString path = dialog.selectedFiles().constFirst();
+        if (!refusedAsReadOnly(path))
+            return path;
+    }
+}
+
+bool frmMain::refusedAsReadOnly(const QString& path)
+{
+    if (!cSharedFileSubs::instance().isReadonly(path))
+        return false;
+    cUserPrompt::current().message(translated("This file is read-only: ") + path);
+    return true;
 }
 
 void frmMain::cmdSpeakToWav_Click()
@@ -178,11 +191,8 @@ void frmMain::cmdSpeakToWav_Click()
     const QString path = chooseWavFile();
     if (path.isEmpty())
         return;
-    const QFileInfo info(path);
-    if (info.exists() && !info.isWritable()) {
-        cUserPrompt::current().message(translated("This file is read-only: ") + path);
+    if (refusedAsReadOnly(path))
         return;
-    }
     StopReading();
     Failure failure;
     if (!m_talker->SetWavOutput(path, failure)) {

@@ -5,6 +5,7 @@
 
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMessageBox>
 
 #include <QAction>
 #include <QApplication>
@@ -347,20 +348,46 @@ TEST_F(Reading, WavSaveDialogOffersWaveFilesAndAddsTheExtension)
     realSaveDialog = true;
     auto window = start();
     window->OpenDocument(book("b.txt", "One. Two."));
+    // A read-only file is refused and the dialog comes back for another choice.
+    writeBytes(home.file("locked.wav"), "RIFF");
+    QFile::setPermissions(home.file("locked.wav"), QFileDevice::ReadOwner);
     QString title;
     QString filter;
-    whenModal([&](QWidget* modal) {
+    auto choose = [&](QWidget* modal, const QString& name) {
         auto* dialog = qobject_cast<QFileDialog*>(modal);
         ASSERT_NE(dialog, nullptr);
         title = dialog->windowTitle();
         filter = dialog->selectedNameFilter();
         dialog->setDirectory(home.path());
-        dialog->selectFile(QStringLiteral("spoken"));
+        // Typed, as a user would; selectFile() leaves a focused name box alone.
+        auto* nameBox = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        ASSERT_NE(nameBox, nullptr);
+        nameBox->setText(name);
         static_cast<QDialog*>(dialog)->accept(); // QFileDialog hides it
-    });
+    };
+    // The dialog asks before replacing the existing file; then comes the refusal, and the
+    // dialog again once the refusal has been said.
+    bool lockedChosen = false;
+    std::function<void(QWidget*)> answer = [&](QWidget* modal) {
+        if (auto* replace = qobject_cast<QMessageBox*>(modal)) {
+            whenModal(answer);
+            replace->button(QMessageBox::Yes)->click();
+        } else if (!lockedChosen) {
+            lockedChosen = true;
+            whenModal(answer);
+            choose(modal, QStringLiteral("locked.wav"));
+        } else if (prompt.messages.isEmpty()) {
+            whenModal(answer); // the first choice is still being accepted
+        } else {
+            choose(modal, QStringLiteral("spoken"));
+        }
+    };
+    whenModal(answer);
     click(*window, "cmdSpeakToWav");
     EXPECT_EQ(title, "Save to a Wave File");
     EXPECT_EQ(filter, "Wave Files (*.wav)");
+    ASSERT_FALSE(prompt.messages.isEmpty());
+    EXPECT_EQ(prompt.messages.first(), "This file is read-only: " + home.file("locked.wav"));
     EXPECT_EQ(m_voice->wavPath, home.file("spoken.wav"));
     m_voice->finishAll();
     EXPECT_TRUE(prompt.messages.last().endsWith(home.file("spoken.wav")));
