@@ -30,6 +30,8 @@ protected:
         ProgramPaths::reset();
         previousLog = cSharedLogging::instance().CurrentLogFilename();
         cSharedLogging::instance().OverrideLogFilename(home.file("log.txt"));
+        // The report flushes the pending notes; earlier tests' notes go before the log is made.
+        cSharedLogging::instance().WriteActionsToLog();
         writeBytes(home.file("log.txt"), kLog);
     }
     void TearDown() override
