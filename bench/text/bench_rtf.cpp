@@ -66,7 +66,7 @@ int main(int argc, char** argv)
     auto release = [&] { doc.reset(); };
     load(input)(); // warm-up
     release();
-    const benchtext::Pair reader = benchtext::alternating(5, load(input), load(eight), release);
+    const benchtext::Pair reader = benchtext::alternating(9, load(input), load(eight), release);
 
     // Reference: the same text put into a bare QTextDocument in one insertion, no RTF at
     // all. Its ratio is what the document itself adds beyond linear on this machine.
