@@ -322,6 +322,8 @@ bool frmMain::startUp()
     last = qMax(last, 0);
     m_startedUp = true;
     cmbEngine->setCurrentIndex(last);
+    // Stored even when the list already showed it, as choosing it would.
+    cSHAREDSettings::shared().StoreSetting(QStringLiteral("LASTENGINE"), last);
     m_talker->SelectVoice(last);
     // 14.
     if (m_splash) {

@@ -24,6 +24,7 @@ TEST_F(ReaderWindow, FirstStartSelectsTheFirstVoiceAndLogsFreshly)
     EXPECT_EQ(engines->count(), 3);
     EXPECT_EQ(engines->currentIndex(), 0);
     EXPECT_EQ(m_voice->voice, 0);
+    EXPECT_EQ(cSHAREDSettings::shared().RetrieveSetting("LASTENGINE", -1).toInt(), 0);
     auto* pitch = child<QComboBox>(*window, "cmbPitch");
     EXPECT_EQ(pitch->count(), 21);
     EXPECT_EQ(pitch->currentText(), "0");
@@ -60,6 +61,7 @@ TEST_F(ReaderWindow, StoredVoiceBeyondTheListSelectsTheLast)
     ASSERT_TRUE(m_started);
     EXPECT_EQ(child<QComboBox>(*window, "cmbEngine")->currentIndex(), 1);
     EXPECT_EQ(m_voice->voice, 1);
+    EXPECT_EQ(cSHAREDSettings::shared().RetrieveSetting("LASTENGINE", -1).toInt(), 1);
 }
 
 TEST_F(ReaderWindow, NoVoicesGivesTheInstallMessageAndShutsDown)
