@@ -30,30 +30,46 @@ inline double cpuSeconds()
     return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
 }
 
-// Wall-clock and processor time of work, each the median of the runs. On a machine shared
-// with other work the processor time is the steadier figure. prepare and finish run
-// outside the measurement (a fresh copy of the input, freeing the result).
-inline Timing median(int runs, const std::function<void()>& work,
-                     const std::function<void()>& prepare = {},
-                     const std::function<void()>& finish = {})
-{
-    std::vector<double> walls;
-    std::vector<double> cpus;
-    for (int i = 0; i < runs; ++i) {
-        if (prepare)
-            prepare();
+// Wall-clock and processor times of repeated runs of one piece of work. On a machine
+// shared with other work the processor time is the steadier figure.
+class Samples {
+public:
+    void time(const std::function<void()>& work)
+    {
         QElapsedTimer timer;
         timer.start();
         const double cpuStart = cpuSeconds();
         work();
-        cpus.push_back(cpuSeconds() - cpuStart);
-        walls.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e9);
+        m_cpus.push_back(cpuSeconds() - cpuStart);
+        m_walls.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e9);
+    }
+    Timing median() const { return {middle(m_walls), middle(m_cpus)}; }
+
+private:
+    static double middle(std::vector<double> values)
+    {
+        std::sort(values.begin(), values.end());
+        return values[values.size() / 2];
+    }
+    std::vector<double> m_walls;
+    std::vector<double> m_cpus;
+};
+
+// The median of the runs of work. prepare and finish run outside the measurement (a fresh
+// copy of the input, freeing the result).
+inline Timing median(int runs, const std::function<void()>& work,
+                     const std::function<void()>& prepare = {},
+                     const std::function<void()>& finish = {})
+{
+    Samples samples;
+    for (int i = 0; i < runs; ++i) {
+        if (prepare)
+            prepare();
+        samples.time(work);
         if (finish)
             finish();
     }
-    std::sort(walls.begin(), walls.end());
-    std::sort(cpus.begin(), cpus.end());
-    return {walls[walls.size() / 2], cpus[cpus.size() / 2]};
+    return samples.median();
 }
 
 struct Pair {
@@ -67,25 +83,15 @@ inline Pair alternating(int runs, const std::function<void()>& once,
                         const std::function<void()>& eight,
                         const std::function<void()>& finish = {})
 {
-    std::vector<double> walls[2];
-    std::vector<double> cpus[2];
+    Samples samples[2];
     for (int i = 0; i < runs; ++i) {
         for (int which = 0; which < 2; ++which) {
-            QElapsedTimer timer;
-            timer.start();
-            const double cpuStart = cpuSeconds();
-            (which == 0 ? once : eight)();
-            cpus[which].push_back(cpuSeconds() - cpuStart);
-            walls[which].push_back(static_cast<double>(timer.nsecsElapsed()) / 1e9);
+            samples[which].time(which == 0 ? once : eight);
             if (finish)
                 finish();
         }
     }
-    auto mid = [](std::vector<double> v) {
-        std::sort(v.begin(), v.end());
-        return v[v.size() / 2];
-    };
-    return {{mid(walls[0]), mid(cpus[0])}, {mid(walls[1]), mid(cpus[1])}};
+    return {samples[0].median(), samples[1].median()};
 }
 
 // The folder of real books, when this machine has one.
