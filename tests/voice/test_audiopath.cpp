@@ -2,9 +2,7 @@
 #include "voicetestsupport.h"
 
 #include <QElapsedTimer>
-#include <QFile>
 #include <QProcess>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -16,30 +14,6 @@
 namespace {
 
 constexpr qint64 Rate = 22050;
-
-const QString Sentence = QStringLiteral(
-    "The quick brown fox jumps over the lazy dog, and the children played near the old stone "
-    "bridge until the sun went down behind the hills. ");
-
-bool childMode(const char* mode)
-{
-    return qgetenv("PARLO_AUDIO_CHILD") == mode;
-}
-
-void expectChildPassed(int rc, const QString& output)
-{
-    EXPECT_EQ(rc, 0) << output.toStdString();
-    EXPECT_TRUE(output.contains(QStringLiteral("[  PASSED  ] 1 test"))) << output.toStdString();
-    EXPECT_FALSE(output.contains(QStringLiteral("SKIPPED"))) << output.toStdString();
-}
-
-std::unique_ptr<cEspeakVoice> englishVoice()
-{
-    Failure failure;
-    auto voice = cEspeakVoice::create(failure, QStringLiteral("en-us"));
-    EXPECT_TRUE(voice) << failure.number;
-    return voice;
-}
 
 void pauseFor(int ms)
 {
@@ -64,35 +38,12 @@ QStringList sinkInputs()
 
 TEST(AudioPath, SpeechPlaysThroughARealSoundServer)
 {
-    PulseServer server;
-    ASSERT_TRUE(server.start()) << server.log().toStdString();
-    QString output;
-    const int rc = runChildTests(QStringLiteral("AudioPathChild.DISABLED_NullSink"),
-                                 {QStringLiteral("PARLO_AUDIO_CHILD=sink"),
-                                  QStringLiteral("PULSE_SERVER=") + server.serverAddress(),
-                                  QStringLiteral("XDG_RUNTIME_DIR=") + server.runtimeDir(),
-                                  QStringLiteral("PARLO_PULSE_PID=%1").arg(server.pid())},
-                                 &output);
-    expectChildPassed(rc, output);
+    runChildWithNullSink(QStringLiteral("AudioPathChild.DISABLED_NullSink"), "sink");
 }
 
 TEST(AudioPath, ReadingAdvancesWithoutAnySoundServer)
 {
-    QTemporaryDir dir;
-    const QString config = dir.filePath(QStringLiteral("client.conf"));
-    QFile f(config);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("autospawn = no\n");
-    f.close();
-    QString output;
-    const int rc = runChildTests(
-        QStringLiteral("AudioPathChild.DISABLED_NoServer"),
-        {QStringLiteral("PARLO_AUDIO_CHILD=none"),
-         QStringLiteral("PULSE_SERVER=unix:") + dir.filePath(QStringLiteral("nothing-here")),
-         QStringLiteral("PULSE_CLIENTCONFIG=") + config,
-         QStringLiteral("XDG_RUNTIME_DIR=") + dir.path()},
-        &output);
-    expectChildPassed(rc, output);
+    runChildWithoutSoundServer(QStringLiteral("AudioPathChild.DISABLED_NoServer"), "none");
 }
 
 TEST(AudioPathChild, DISABLED_NullSink)
@@ -101,16 +52,14 @@ TEST(AudioPathChild, DISABLED_NullSink)
         GTEST_SKIP() << "runs inside AudioPath.SpeechPlaysThroughARealSoundServer";
     auto voice = englishVoice();
     ASSERT_TRUE(voice);
-    const QStringList outputs = voice->audioOutputs();
-    const int nullOutput = static_cast<int>(outputs.indexOf(QStringLiteral("Null Output")));
-    ASSERT_GE(nullOutput, 0) << outputs.join(u',').toStdString();
-    ASSERT_TRUE(voice->selectOutput(nullOutput));
-    EXPECT_FALSE(voice->selectOutput(static_cast<int>(outputs.size())));
+    ASSERT_NO_FATAL_FAILURE(selectNullOutput(*voice));
+    EXPECT_FALSE(voice->selectOutput(static_cast<int>(voice->audioOutputs().size())));
 
     VoiceLog log(*voice);
     QElapsedTimer clock;
     clock.start();
-    const int reading = voice->speak(Sentence + Sentence + Sentence, cSpeechVoice::Async);
+    const int reading =
+        voice->speak(LongSentence + LongSentence + LongSentence, cSpeechVoice::Async);
     ASSERT_TRUE(waitUntil([&] { return log.words(reading) >= 4; }, 20000));
     EXPECT_TRUE(log.started(reading));
     EXPECT_FALSE(voice->silentOutput());
@@ -153,7 +102,7 @@ TEST(AudioPathChild, DISABLED_NullSink)
     EXPECT_GT(clock.elapsed() / 1000.0, playedSeconds * 0.8);
 
     // When the sound server goes away in the middle of a text, reading still goes on.
-    const int lastWords = voice->speak(Sentence, cSpeechVoice::Async);
+    const int lastWords = voice->speak(LongSentence, cSpeechVoice::Async);
     ASSERT_TRUE(waitUntil([&] { return log.words(lastWords) > 1; }, 20000));
     ASSERT_EQ(::kill(static_cast<pid_t>(qEnvironmentVariableIntValue("PARLO_PULSE_PID")), SIGKILL),
               0);
@@ -173,7 +122,7 @@ TEST(AudioPathChild, DISABLED_NoServer)
     VoiceLog log(*voice);
     QElapsedTimer clock;
     clock.start();
-    const int stream = voice->speak(Sentence, cSpeechVoice::Async);
+    const int stream = voice->speak(LongSentence, cSpeechVoice::Async);
     std::vector<qint64> wordTimes;
     ASSERT_TRUE(waitUntil(
         [&] {
@@ -204,13 +153,13 @@ TEST(AudioPathChild, DISABLED_NoServer)
     };
     QString book;
     for (int i = 0; i < 60; ++i)
-        book += Sentence;
+        book += LongSentence;
     voice->speak(book, cSpeechVoice::Async);
     EXPECT_LT(bufferedWhileSpeaking(2500), 10 * Rate);
     voice->speak(QString(), cSpeechVoice::Async | cSpeechVoice::PurgeBeforeSpeak);
     EXPECT_EQ(voice->bufferedSamples(), 0);
     for (int i = 0; i < 60; ++i)
-        voice->speak(Sentence, cSpeechVoice::Async);
+        voice->speak(LongSentence, cSpeechVoice::Async);
     EXPECT_LT(bufferedWhileSpeaking(2500), 10 * Rate);
     // The purge reached a synthesis that was waiting for the output.
     const int last =

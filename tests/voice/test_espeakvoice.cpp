@@ -15,14 +15,6 @@ const QString Paragraph = QStringLiteral(
     "The quick brown fox jumps over the lazy dog. It was a fine day for a walk in the park, "
     "and the children played near the old stone bridge until the sun went down.");
 
-std::unique_ptr<cEspeakVoice> englishVoice()
-{
-    Failure failure;
-    auto voice = cEspeakVoice::create(failure, QStringLiteral("en-us"));
-    EXPECT_TRUE(voice) << failure.number << " " << failure.description.toStdString();
-    return voice;
-}
-
 // Speaks text into a new WAV file and waits for its end.
 WavFile speakToWav(cEspeakVoice& voice, const QString& path, const QString& text)
 {

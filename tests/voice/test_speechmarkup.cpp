@@ -74,6 +74,34 @@ TEST(SpeechMarkup, CharactersOutsideTheBasicPlaneAndControlsMapBack)
     EXPECT_EQ(t.originalWord(7, 5), std::make_pair(7, 1));
 }
 
+TEST(SpeechMarkup, TheRestOfATextKeepsItsEmphasisPitchAndPositions)
+{
+    const QString text = QStringLiteral("<pitch middle=\"3\"> One <emph>two three</emph> & four");
+    const cEngineText t = toEngineText(text);
+    const int three = static_cast<int>(text.indexOf(QStringLiteral("three")));
+
+    const cEngineText rest = t.from(t.indexOf(three));
+    EXPECT_EQ(engineString(rest), QStringLiteral("<emphasis>three</emphasis> &amp; four"));
+    EXPECT_EQ(rest.pitch, 3);
+    EXPECT_EQ(wordAt(rest, QStringLiteral("three")), std::make_pair(three, 5));
+    EXPECT_EQ(wordAt(rest, QStringLiteral("four")),
+              std::make_pair(int(text.indexOf(QStringLiteral("four"))), 4));
+    // Cut again, the rest of the rest still opens what is open and maps back.
+    const cEngineText again = rest.from(rest.indexOf(three));
+    EXPECT_EQ(engineString(again), engineString(rest));
+
+    // A cut inside an escape or a tag starts with it, never in the middle.
+    const int amp = static_cast<int>(text.indexOf(u'&'));
+    const int insideEscape = static_cast<int>(engineString(t).indexOf(QStringLiteral("&amp;"))) + 2;
+    EXPECT_EQ(engineString(t.from(insideEscape)), QStringLiteral("&amp; four"));
+    EXPECT_EQ(engineString(t.from(t.indexOf(amp))), QStringLiteral("&amp; four"));
+    const int insideTag = static_cast<int>(engineString(t).indexOf(QStringLiteral("</emphasis>")));
+    EXPECT_EQ(engineString(t.from(insideTag + 3)),
+              QStringLiteral("<emphasis></emphasis> &amp; four"));
+    // Past the end nothing is left to say.
+    EXPECT_TRUE(t.from(t.indexOf(int(text.size()))).text.empty());
+}
+
 TEST(EngineRate, ZeroIsNormalAndTenStepsAreAboutThreeTimes)
 {
     EXPECT_EQ(cEspeakVoice::engineRate(0), std::make_pair(175, 0));

@@ -1,6 +1,6 @@
 #include "voicetestsupport.h"
 
-#include "platform/voice/speechvoice.h"
+#include "platform/voice/espeakvoice.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -9,6 +9,8 @@
 #include <QProcessEnvironment>
 #include <QThread>
 #include <QtEndian>
+
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
@@ -23,6 +25,26 @@ quint16 le16(const char* p)
     return qFromLittleEndian<quint16>(p);
 }
 } // namespace
+
+const QString LongSentence = QStringLiteral(
+    "The quick brown fox jumps over the lazy dog, and the children played near the old stone "
+    "bridge until the sun went down behind the hills. ");
+
+std::unique_ptr<cEspeakVoice> englishVoice()
+{
+    Failure failure;
+    auto voice = cEspeakVoice::create(failure, QStringLiteral("en-us"));
+    EXPECT_TRUE(voice) << failure.number << " " << failure.description.toStdString();
+    return voice;
+}
+
+void selectNullOutput(cEspeakVoice& voice)
+{
+    const QStringList outputs = voice.audioOutputs();
+    const int index = static_cast<int>(outputs.indexOf(QStringLiteral("Null Output")));
+    ASSERT_GE(index, 0) << outputs.join(u',').toStdString();
+    ASSERT_TRUE(voice.selectOutput(index));
+}
 
 WavFile readWav(const QString& path)
 {
@@ -218,4 +240,53 @@ int runChildTests(const QString& filter, const QStringList& environment, QString
     if (output)
         *output = QString::fromLocal8Bit(child.readAll());
     return child.exitStatus() == QProcess::NormalExit ? child.exitCode() : -1;
+}
+
+namespace {
+
+void expectChildPassed(int rc, const QString& output)
+{
+    EXPECT_EQ(rc, 0) << output.toStdString();
+    EXPECT_TRUE(output.contains(QStringLiteral("[  PASSED  ] 1 test"))) << output.toStdString();
+    EXPECT_FALSE(output.contains(QStringLiteral("SKIPPED"))) << output.toStdString();
+}
+
+} // namespace
+
+bool childMode(const char* mode)
+{
+    return qgetenv("PARLO_AUDIO_CHILD") == mode;
+}
+
+void runChildWithNullSink(const QString& filter, const char* mode)
+{
+    PulseServer server;
+    ASSERT_TRUE(server.start()) << server.log().toStdString();
+    QString output;
+    const int rc = runChildTests(filter,
+                                 {QStringLiteral("PARLO_AUDIO_CHILD=") + QLatin1String(mode),
+                                  QStringLiteral("PULSE_SERVER=") + server.serverAddress(),
+                                  QStringLiteral("XDG_RUNTIME_DIR=") + server.runtimeDir(),
+                                  QStringLiteral("PARLO_PULSE_PID=%1").arg(server.pid())},
+                                 &output);
+    expectChildPassed(rc, output);
+}
+
+void runChildWithoutSoundServer(const QString& filter, const char* mode)
+{
+    QTemporaryDir dir;
+    const QString config = dir.filePath(QStringLiteral("client.conf"));
+    QFile f(config);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("autospawn = no\n");
+    f.close();
+    QString output;
+    const int rc = runChildTests(
+        filter,
+        {QStringLiteral("PARLO_AUDIO_CHILD=") + QLatin1String(mode),
+         QStringLiteral("PULSE_SERVER=unix:") + dir.filePath(QStringLiteral("nothing-here")),
+         QStringLiteral("PULSE_CLIENTCONFIG=") + config,
+         QStringLiteral("XDG_RUNTIME_DIR=") + dir.path()},
+        &output);
+    expectChildPassed(rc, output);
 }

@@ -10,6 +10,7 @@
 #include <memory>
 #include <vector>
 
+class cEspeakVoice;
 class cSpeechVoice;
 
 struct WavFile {
@@ -25,6 +26,14 @@ struct WavFile {
 
     double seconds() const { return sampleRate ? double(samples.size()) / sampleRate : 0.0; }
 };
+
+// One sentence of about seven seconds of speech, with a space after it.
+extern const QString LongSentence;
+
+// The English (America) voice; null, failing the test, when the engine cannot make it.
+std::unique_ptr<cEspeakVoice> englishVoice();
+// In a child with a null sink: speech goes there.
+void selectNullOutput(cEspeakVoice& voice);
 
 // Parses a canonical RIFF/WAVE file as the voice writes it.
 WavFile readWav(const QString& path);
@@ -75,3 +84,11 @@ private:
 // Runs this test program again with only the named tests and the given environment, so
 // that a test gets a sound system of its own (Qt looks for it once per process).
 int runChildTests(const QString& filter, const QStringList& environment, QString* output);
+
+// The child tests named by filter, with PARLO_AUDIO_CHILD set to mode: with a sound server
+// of their own that has only a null sink (whose process id is in PARLO_PULSE_PID), or with
+// no sound server at all. Both expect exactly one test to run and pass.
+void runChildWithNullSink(const QString& filter, const char* mode);
+void runChildWithoutSoundServer(const QString& filter, const char* mode);
+// In a child: whether it was started for mode.
+bool childMode(const char* mode);

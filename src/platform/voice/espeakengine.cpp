@@ -13,6 +13,7 @@
 #include <cmath>
 #include <set>
 #include <system_error>
+#include <utility>
 
 namespace {
 
@@ -295,7 +296,19 @@ bool cEspeakEngine::runnable(const cSynthJob& job) const
     const cSynthChannel& ch = *job.channel;
     if (ch.wav)
         return true;
-    return ch.piecesAhead < MaxPiecesAhead && ch.produced - ch.consumed < MaxSamplesAhead;
+    // The rest of a stopped text waits for half the lead to be played, so that two voices
+    // speaking at once do not cut each other's sentences at every word.
+    const qint64 lead = job.firstSample > 0 ? MaxSamplesAhead / 2 : MaxSamplesAhead;
+    return ch.piecesAhead < MaxPiecesAhead && ch.produced - ch.consumed < lead;
+}
+
+bool cEspeakEngine::othersRunnable(const cSynthChannel& channel) const
+{
+    return std::any_of(m_jobs.begin(), m_jobs.end(), [&](const cSynthJob& j) {
+        const cSynthChannel& other = *j.channel;
+        return &other != &channel && !other.closed && j.generation == other.generation &&
+               runnable(j);
+    });
 }
 
 void cEspeakEngine::run()
@@ -336,9 +349,29 @@ void cEspeakEngine::run()
     }
 }
 
+namespace {
+
+cSynthChunk chunkAt(const cSynthJob& job, qint64 sample, bool toWav)
+{
+    cSynthChunk chunk;
+    chunk.generation = job.generation;
+    chunk.stream = job.stream;
+    chunk.firstSample = sample;
+    chunk.toWav = toWav;
+    return chunk;
+}
+
+} // namespace
+
 void cEspeakEngine::synthesise(cSynthJob& job, const std::shared_ptr<cWavWriter>& wav)
 {
-    m_running = Running{&job, wav, 0, false};
+    m_running = Running{};
+    Running& r = m_running;
+    r.job = &job;
+    r.wav = wav;
+    r.samples = job.firstSample;
+    r.audioStarted = job.audioStarted;
+    r.held = chunkAt(job, job.firstSample, false);
     if (!job.text.text.empty()) {
         std::lock_guard engineLock(m_engineMutex);
         applySettings(job);
@@ -347,22 +380,36 @@ void cEspeakEngine::synthesise(cSynthJob& job, const std::shared_ptr<cWavWriter>
                      espeakCHARS_WCHAR | espeakSSML | espeakENDPAUSE, nullptr, nullptr);
     }
     cSynthChannel& ch = *job.channel;
+    const auto stale = [&] { return ch.closed || job.generation != ch.generation; };
+    if (r.suspended) {
+        // The held word was never delivered: the rest of the text starts with it.
+        std::lock_guard lock(m_mutex);
+        if (!stale()) {
+            cSynthJob rest = job;
+            rest.text = job.text.from(r.heldFrom);
+            rest.firstSample = r.held.firstSample;
+            rest.audioStarted = r.audioStarted;
+            m_jobs.push_front(std::move(rest));
+        }
+        m_running = Running{};
+        return;
+    }
+    if (!wav && !deliver(std::move(r.held))) {
+        m_running = Running{};
+        return;
+    }
     {
         std::lock_guard lock(m_mutex);
-        if (ch.closed || job.generation != ch.generation) {
+        if (stale()) {
             m_running = Running{};
             return;
         }
         if (!wav)
             ++ch.piecesAhead;
     }
-    cSynthChunk end;
-    end.generation = job.generation;
-    end.stream = job.stream;
-    end.firstSample = m_running.samples;
-    end.toWav = wav != nullptr;
+    cSynthChunk end = chunkAt(job, r.samples, wav != nullptr);
     end.endsStream = true;
-    end.events.push_back({cSynthEvent::End, m_running.samples, 0, 0});
+    end.events.push_back({cSynthEvent::End, r.samples, 0, 0});
     m_running = Running{};
     ch.deliver(std::move(end));
 }
@@ -391,6 +438,49 @@ void cEspeakEngine::applySettings(const cSynthJob& job)
     }
 }
 
+bool cEspeakEngine::deliver(cSynthChunk&& chunk)
+{
+    Running& r = m_running;
+    cSynthChannel& ch = *r.job->channel;
+    const qint64 samples = chunk.pcm.size() / 2;
+    if (samples > 0) {
+        chunk.startsAudio = !r.audioStarted;
+        r.audioStarted = true;
+    }
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_stopping || ch.closed || r.job->generation != ch.generation)
+            return false;
+        ch.produced += samples;
+    }
+    if (!chunk.pcm.isEmpty() || !chunk.events.empty() || chunk.startsAudio)
+        ch.deliver(std::move(chunk));
+    return true;
+}
+
+int cEspeakEngine::onWavAudio(const short* wav, int count, std::vector<cSynthEvent> words)
+{
+    Running& r = m_running;
+    cSynthJob& job = *r.job;
+    cSynthChannel& ch = *job.channel;
+    cSynthChunk chunk = chunkAt(job, r.samples, true);
+    chunk.events = std::move(words);
+    if (count > 0) {
+        r.wav->append(wav, count);
+        chunk.startsAudio = !r.audioStarted;
+        r.audioStarted = true;
+        r.samples += count;
+    }
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_stopping || ch.closed || job.generation != ch.generation)
+            return 1;
+    }
+    if (!chunk.events.empty() || chunk.startsAudio)
+        ch.deliver(std::move(chunk));
+    return 0;
+}
+
 int cEspeakEngine::onAudio(const short* wav, int count, const void* rawEvents)
 {
     Running& r = m_running;
@@ -401,11 +491,8 @@ int cEspeakEngine::onAudio(const short* wav, int count, const void* rawEvents)
     if (!wav)
         count = 0;
 
-    cSynthChunk chunk;
-    chunk.generation = job.generation;
-    chunk.stream = job.stream;
-    chunk.firstSample = r.samples;
-    chunk.toWav = r.wav != nullptr;
+    std::vector<cSynthEvent> words;
+    std::vector<int> wordStarts; // each word's first character in the job's text
     for (auto* ev = static_cast<const espeak_EVENT*>(rawEvents);
          ev && ev->type != espeakEVENT_LIST_TERMINATED; ++ev) {
         if (ev->type != espeakEVENT_WORD)
@@ -413,35 +500,39 @@ int cEspeakEngine::onAudio(const short* wav, int count, const void* rawEvents)
         const auto [position, length] = job.text.originalWord(ev->text_position, ev->length);
         if (position < 0)
             continue;
-        const qint64 at = std::clamp<qint64>(ev->sample, r.samples, r.samples + count);
-        chunk.events.push_back({cSynthEvent::Word, at, position, length});
+        const qint64 at =
+            std::clamp<qint64>(job.firstSample + ev->sample, r.samples, r.samples + count);
+        words.push_back({cSynthEvent::Word, at, position, length});
+        wordStarts.push_back(ev->text_position - 1);
     }
-    if (count > 0) {
-        if (r.wav)
-            r.wav->append(wav, count);
-        else
-            chunk.pcm = QByteArray(reinterpret_cast<const char*>(wav), qsizetype(count) * 2);
-        chunk.startsAudio = !r.audioStarted;
-        r.audioStarted = true;
-        r.samples += count;
-    }
-
-    {
-        std::lock_guard lock(m_mutex);
-        if (m_stopping || ch.closed || job.generation != ch.generation)
-            return 1;
-        if (!r.wav)
-            ch.produced += count;
-    }
-    if (!chunk.pcm.isEmpty() || !chunk.events.empty() || chunk.startsAudio)
-        ch.deliver(std::move(chunk));
-
     if (r.wav)
-        return 0;
+        return onWavAudio(wav, count, std::move(words));
+
+    // Each word sends what came before it and is held with its own audio.
+    const auto hold = [&](qint64 upTo) {
+        const qint64 from = r.held.firstSample + r.held.pcm.size() / 2;
+        if (upTo > from)
+            r.held.pcm.append(reinterpret_cast<const char*>(wav + (from - r.samples)),
+                              qsizetype(upTo - from) * 2);
+    };
+    for (size_t i = 0; i < words.size(); ++i) {
+        // Audio already taken is never taken twice, whatever order the events come in.
+        words[i].sample = std::max(words[i].sample, r.held.firstSample + r.held.pcm.size() / 2);
+        hold(words[i].sample);
+        if (!deliver(std::exchange(r.held, chunkAt(job, words[i].sample, false))))
+            return 1;
+        r.held.events.push_back(words[i]);
+        r.heldFrom = wordStarts[i];
+    }
+    hold(r.samples + count);
+    r.samples += count;
+
     std::unique_lock lock(m_mutex);
-    m_wake.wait(lock, [&] {
-        return m_stopping || ch.closed || job.generation != ch.generation ||
-               ch.produced - ch.consumed <= MaxSamplesAhead;
-    });
-    return (m_stopping || ch.closed || job.generation != ch.generation) ? 1 : 0;
+    const auto stale = [&] { return m_stopping || ch.closed || job.generation != ch.generation; };
+    const auto ahead = [&] { return ch.produced - ch.consumed > MaxSamplesAhead; };
+    m_wake.wait(lock, [&] { return stale() || !ahead() || othersRunnable(ch); });
+    if (stale())
+        return 1;
+    r.suspended = ahead();
+    return r.suspended ? 1 : 0;
 }

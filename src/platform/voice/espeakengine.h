@@ -66,11 +66,17 @@ struct cSynthJob {
     QByteArray voiceName;
     int wordsPerMinute = 175;
     int wordGap = 0;
+    // A job that carries on a stream: where in the stream's audio it starts, and whether
+    // the stream's audio has already started.
+    qint64 firstSample = 0;
+    bool audioStarted = false;
 };
 
 // libespeak-ng keeps its state in process-wide variables, so one object owns it: it starts
 // the engine once, lists the voices, and runs every synthesis on its own thread, one job
-// at a time, for all the voices of the program.
+// at a time, for all the voices of the program. A job that has run far enough ahead of its
+// output waits for it; when another voice has work, it stops at its last word instead and
+// the rest of its text waits as a job of its own, so that a paused voice holds no other.
 class cEspeakEngine {
 public:
     static constexpr int SampleRate = 22050;
@@ -111,10 +117,14 @@ private:
     bool start(Failure& failure);
     void run();
     bool runnable(const cSynthJob& job) const;
+    bool othersRunnable(const cSynthChannel& channel) const;
     void synthesise(cSynthJob& job, const std::shared_ptr<cWavWriter>& wav);
     void applySettings(const cSynthJob& job);
     friend struct cEspeakCallback;
     int onAudio(const short* wav, int count, const void* events);
+    int onWavAudio(const short* wav, int count, std::vector<cSynthEvent> words);
+    // Posts the chunk unless its job was dropped meanwhile; false then.
+    bool deliver(cSynthChunk&& chunk);
     QList<cEspeakVoiceInfo> orderedVoices(const QString& language);
 
     std::mutex m_mutex;
@@ -136,6 +146,11 @@ private:
         std::shared_ptr<cWavWriter> wav;
         qint64 samples = 0;
         bool audioStarted = false;
+        // For the audio output, the audio from the last word on is held back until the
+        // next word starts, so that the synthesis can stop there and carry on later.
+        cSynthChunk held;
+        int heldFrom = 0; // the held word's first character in the job's text
+        bool suspended = false;
     } m_running;
     QByteArray m_appliedVoice;
     int m_appliedRate = -1;

@@ -6,6 +6,7 @@
 
 #include <QEventLoop>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -116,6 +117,7 @@ int cEspeakVoice::speak(const QString& text, int flags)
     job.wordsPerMinute = wordsPerMinute;
     job.wordGap = wordGap;
     const int stream = job.stream;
+    m_unfinished.push_back({job});
     m_engine->submit(std::move(job));
 
     if (!(flags & Async)) {
@@ -134,7 +136,28 @@ void cEspeakVoice::purge()
 {
     m_output->clear();
     m_generation = m_engine->purge(*m_channel);
+    m_unfinished.clear();
     Q_EMIT purged();
+}
+
+void cEspeakVoice::respeakFromHeardWords()
+{
+    // A file is written far ahead of any listener: the new rate starts with the next text.
+    if (m_wav || m_unfinished.empty())
+        return;
+    m_output->clear();
+    m_generation = m_engine->purge(*m_channel);
+    const auto [wordsPerMinute, wordGap] = engineRate(m_rate);
+    for (Unfinished& u : m_unfinished) {
+        u.job.generation = m_generation;
+        u.job.wordsPerMinute = wordsPerMinute;
+        u.job.wordGap = wordGap;
+        cSynthJob job = u.job;
+        if (u.heardWord >= 0)
+            job.text = job.text.from(job.text.indexOf(u.heardWord));
+        job.audioStarted = u.audioStarted;
+        m_engine->submit(std::move(job));
+    }
 }
 
 void cEspeakVoice::pause()
@@ -156,7 +179,10 @@ bool cEspeakVoice::setRate(int rate)
 {
     if (rate < -10 || rate > 10)
         return false;
-    m_rate = rate;
+    if (rate != m_rate) {
+        m_rate = rate;
+        respeakFromHeardWords();
+    }
     return true;
 }
 
@@ -235,14 +261,23 @@ void cEspeakVoice::onChunk(const cSynthChunk& chunk)
 
 void cEspeakVoice::onEvent(const cVoiceEvent& event)
 {
+    const auto unfinished =
+        std::find_if(m_unfinished.begin(), m_unfinished.end(),
+                     [&](const Unfinished& u) { return u.job.stream == event.stream; });
     switch (event.kind) {
     case cVoiceEvent::AudioStarted:
+        if (unfinished != m_unfinished.end())
+            unfinished->audioStarted = true;
         Q_EMIT audioStarted(event.stream);
         break;
     case cVoiceEvent::Word:
+        if (unfinished != m_unfinished.end())
+            unfinished->heardWord = event.position;
         Q_EMIT wordBoundary(event.stream, event.position, event.length);
         break;
     case cVoiceEvent::End:
+        if (unfinished != m_unfinished.end())
+            m_unfinished.erase(unfinished);
         if (event.fromAudio)
             m_engine->pieceFinished(*m_channel);
         Q_EMIT endStream(event.stream);

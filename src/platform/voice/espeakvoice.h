@@ -3,17 +3,16 @@
 #include "diagnostics/failure.h"
 #include "platform/voice/speechvoice.h"
 
+#include "platform/voice/espeakengine.h"
+
 #include <QList>
 
+#include <deque>
 #include <memory>
 #include <utility>
 
 class cAudioOutput;
-class cEspeakEngine;
 class cWavWriter;
-struct cEspeakVoiceInfo;
-struct cSynthChannel;
-struct cSynthChunk;
 struct cVoiceEvent;
 
 // The speech voice over libespeak-ng: text is synthesised on the engine's thread and played
@@ -38,6 +37,8 @@ public:
     void pause() override;
     void resume() override;
     int rate() const override;
+    // A new rate takes effect at once: the stream being heard goes on at it from the word
+    // last reported, and the streams queued behind it are spoken at it too.
     bool setRate(int rate) override;
     bool openWavFile(const QString& path) override;
     bool closeWavFile() override;
@@ -61,6 +62,7 @@ Q_SIGNALS:
 private:
     cEspeakVoice(cEspeakEngine* engine, QList<cEspeakVoiceInfo> voices);
     void purge();
+    void respeakFromHeardWords();
     void onChunk(const cSynthChunk& chunk);
     void onEvent(const cVoiceEvent& event);
 
@@ -69,6 +71,13 @@ private:
     QList<cEspeakVoiceInfo> m_voices;
     cAudioOutput* m_output;
     std::shared_ptr<cWavWriter> m_wav;
+    // Streams handed to the engine and not yet ended, oldest first.
+    struct Unfinished {
+        cSynthJob job;
+        int heardWord = -1; // position of the last word reported
+        bool audioStarted = false;
+    };
+    std::deque<Unfinished> m_unfinished;
     quint64 m_generation = 0;
     int m_voice = 0;
     int m_rate = 0;

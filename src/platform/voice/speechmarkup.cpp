@@ -54,6 +54,43 @@ std::pair<int, int> cEngineText::originalWord(int enginePosition, int engineLeng
     return {start, std::max(0, originEnd[last] - start)};
 }
 
+int cEngineText::indexOf(int originalPosition) const
+{
+    const auto it = std::lower_bound(originStart.begin(), originStart.end(), originalPosition);
+    return static_cast<int>(it - originStart.begin());
+}
+
+cEngineText cEngineText::from(int index) const
+{
+    const int count = static_cast<int>(text.size());
+    index = std::clamp(index, 0, count);
+    // The characters of a tag or an escape share their origin: never start inside one.
+    while (index > 0 && index < count && originStart[index - 1] == originStart[index])
+        --index;
+    // Every "<" in the engine's text opens markup, since the caller's own ones are escaped.
+    static const std::wstring open = L"<emphasis>";
+    static const std::wstring close = L"</emphasis>";
+    int openEmphasis = 0;
+    for (int i = 0; i < index; ++i) {
+        if (text[i] != L'<')
+            continue;
+        if (text.compare(i, open.size(), open) == 0)
+            ++openEmphasis;
+        else if (text.compare(i, close.size(), close) == 0)
+            --openEmphasis;
+    }
+    cEngineText out;
+    out.pitch = pitch;
+    Builder b(out);
+    const int origin = index < count ? originStart[index] : (count ? originEnd[count - 1] : 0);
+    for (; openEmphasis > 0; --openEmphasis)
+        b.markup(open.c_str(), origin, origin);
+    out.text.append(text, index);
+    out.originStart.insert(out.originStart.end(), originStart.begin() + index, originStart.end());
+    out.originEnd.insert(out.originEnd.end(), originEnd.begin() + index, originEnd.end());
+    return out;
+}
+
 cEngineText toEngineText(const QString& text)
 {
     cEngineText out;

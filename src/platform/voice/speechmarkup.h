@@ -18,6 +18,13 @@ struct cEngineText {
     // Maps the engine's word (1-based character position, length in characters) to a
     // 0-based position and length in the original; {-1, 0} when it lies outside the text.
     std::pair<int, int> originalWord(int enginePosition, int engineLength) const;
+
+    // The first character (0-based) that comes from the original at position or after it;
+    // the text's length when there is none.
+    int indexOf(int originalPosition) const;
+    // The rest of the text from the character at index, to be spoken on its own: emphasis
+    // open there is opened again, and positions still lead back to the original.
+    cEngineText from(int index) const;
 };
 
 // Translates the caller's text: a leading <pitch middle="N"> element is taken off and its
