@@ -39,6 +39,7 @@ public:
     virtual void resume() = 0;
 
     // -10 .. 10, 0 the engine's normal speed; false (rate unchanged) outside that range.
+    // A new rate reaches the text being heard, from about the word being spoken.
     virtual int rate() const = 0;
     virtual bool setRate(int rate) = 0;
 
