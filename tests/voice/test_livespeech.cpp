@@ -175,5 +175,6 @@ TEST(LiveSpeechChild, DISABLED_NewRate)
     ASSERT_TRUE(voice->setRate(0));
     const qint64 slower = speakChangingRate(*voice, text, -5, normal);
     EXPECT_GT(slower, normal.samples * 5 / 4);
-    EXPECT_LT(slower, slow.samples);
+    // Nothing is spoken twice but the word being heard.
+    EXPECT_LT(slower, slow.samples + cEspeakEngine::SampleRate / 2);
 }
