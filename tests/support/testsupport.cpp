@@ -2,6 +2,8 @@
 
 #include "util/programpaths.h"
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QFile>
 
 ScopedProgramHome::ScopedProgramHome() : m_previous(qgetenv("PARLO_HOME"))
@@ -43,4 +45,16 @@ void writeBytes(const QString& path, const QByteArray& bytes)
     QFile file(path);
     if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         file.write(bytes);
+}
+
+bool waitUntil(const std::function<bool()>& done, int timeoutMs)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    while (!done()) {
+        if (deadline.hasExpired())
+            return false;
+        // Wakes for any event; the short cap covers conditions set by other threads.
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+    }
+    return true;
 }
