@@ -1,7 +1,5 @@
 #pragma once
 
-#include "testsupport.h"
-
 #include <QProcess>
 #include <QString>
 #include <QStringList>

@@ -3,6 +3,7 @@
 #include "net/encrypt.h"
 #include "net/fSHAREDInternet.h"
 #include "settings/settings.h"
+#include "testsupport.h"
 
 #include <QDir>
 #include <QElapsedTimer>
