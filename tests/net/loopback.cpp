@@ -93,17 +93,21 @@ bool anyLine(const QString&)
 
 } // namespace
 
-HttpTestServer::HttpTestServer()
+HttpTestServer::HttpTestServer(const QString& certificate, const QString& key)
 {
-    if (m_process.start(QStringLiteral(PARLO_TEST_PYTHON),
-                        {script("httpserver.py"), m_dir.filePath(QStringLiteral("requests.log"))},
-                        anyLine))
+    QStringList arguments = {script("httpserver.py"),
+                             m_dir.filePath(QStringLiteral("requests.log"))};
+    if (!certificate.isEmpty()) {
+        arguments << certificate << key;
+        m_scheme = QStringLiteral("https");
+    }
+    if (m_process.start(QStringLiteral(PARLO_TEST_PYTHON), arguments, anyLine))
         m_port = m_process.firstLine().toInt();
 }
 
 QString HttpTestServer::url(const QString& pathAndQuery) const
 {
-    return QStringLiteral("http://127.0.0.1:%1%2").arg(m_port).arg(pathAndQuery);
+    return QStringLiteral("%1://127.0.0.1:%2%3").arg(m_scheme).arg(m_port).arg(pathAndQuery);
 }
 
 QStringList HttpTestServer::requests() const

@@ -29,10 +29,12 @@ private:
 // The fault-injecting HTTP server (servers/httpserver.py).
 class HttpTestServer {
 public:
-    HttpTestServer();
+    // HTTPS with this certificate and key when they are given.
+    explicit HttpTestServer(const QString& certificate = {}, const QString& key = {});
     bool ok() const { return m_port > 0; }
     int port() const { return m_port; }
     QString url(const QString& pathAndQuery) const;
+    QString scheme() const { return m_scheme; }
     // One "METHOD PATH USER-AGENT" line per request answered so far.
     QStringList requests() const;
     void stop() { m_process.stop(); }
@@ -41,6 +43,7 @@ private:
     QTemporaryDir m_dir;
     LoopbackProcess m_process;
     int m_port = 0;
+    QString m_scheme = QStringLiteral("http");
 };
 
 // Anonymous FTP over a folder (servers/ftpserver.py).

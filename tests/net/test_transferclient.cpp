@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -189,6 +190,30 @@ TEST_F(TransferTest, CancelStopsAStalledTransferAtOnceAndRemovesWhatItWrote)
     // The client is free for the next transfer.
     run(server.url("/file?size=10"));
     EXPECT_EQ(record.last(), TransferState::ResponseCompleted);
+}
+
+TEST_F(TransferTest, HttpsCertificatesAreChecked)
+{
+    const QString cert = folder.filePath("cert.pem"), key = folder.filePath("key.pem");
+    QProcess openssl;
+    openssl.setStandardOutputFile(QProcess::nullDevice());
+    openssl.setStandardErrorFile(QProcess::nullDevice());
+    openssl.start("openssl",
+                  {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
+                   "-nodes", "-subj", "/CN=127.0.0.1", "-days", "1", "-keyout", key, "-out", cert});
+    ASSERT_TRUE(openssl.waitForFinished(60000));
+    ASSERT_EQ(openssl.exitCode(), 0);
+    HttpTestServer secure(cert, key);
+    ASSERT_TRUE(secure.ok());
+    QFile::remove(cert);
+    QFile::remove(key);
+    // A certificate no authority in the system's store signed is refused.
+    run(secure.url("/file?size=100"));
+    EXPECT_EQ(record.last(), TransferState::Error);
+    EXPECT_TRUE(client.ResponseInfo().contains("certificate", Qt::CaseInsensitive))
+        << client.ResponseInfo().toStdString();
+    EXPECT_TRUE(leftovers().isEmpty());
+    EXPECT_TRUE(secure.requests().isEmpty());
 }
 
 TEST_F(TransferTest, OneTransferAtATime)

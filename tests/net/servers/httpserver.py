@@ -1,8 +1,8 @@
 #!/usr/bin/python3
 """A loopback HTTP server whose faults the tests choose by path.
 
-Usage: httpserver.py REQUEST_LOG
-Prints the port it listens on (one line), then serves until stopped. Every request is
+Usage: httpserver.py REQUEST_LOG [CERTIFICATE KEY]
+With a certificate and its key it speaks HTTPS. Prints the port it listens on (one line), then serves until stopped. Every request is
 appended to REQUEST_LOG as "METHOD PATH USER-AGENT" before it is answered.
 
 Paths (query arguments in brackets):
@@ -20,6 +20,7 @@ Paths (query arguments in brackets):
 """
 
 import socket
+import ssl
 import struct
 import sys
 import threading
@@ -119,6 +120,10 @@ class Handler(BaseHTTPRequestHandler):
 def main():
     server = ThreadingHTTPServer(("127.0.0.1", 0), Handler)
     server.daemon_threads = True
+    if len(sys.argv) > 3:
+        context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        context.load_cert_chain(sys.argv[2], sys.argv[3])
+        server.socket = context.wrap_socket(server.socket, server_side=True)
     print(server.server_address[1], flush=True)
     try:
         server.serve_forever()
