@@ -291,6 +291,21 @@ TEST_F(InternetTest, CancellingGetFileReturnsFalseOnceAndLeavesNoFile)
     EXPECT_TRUE(files().isEmpty());
 }
 
+TEST_F(InternetTest, GetFileEndsATransferStillUnderWayFirst)
+{
+    cSHAREDInternet fetch;
+    int cancelled = 0;
+    QObject::connect(&fetch, &cSHAREDInternet::DownloadCancelled, [&] { ++cancelled; });
+    const QString earlier = folder.filePath("earlier.txt");
+    fetch.window().DownloadFile(server.url("/stall?size=100000&after=5000"), earlier, true);
+    ASSERT_TRUE(waitUntil([&] { return fetch.ExpectedFilesize() > 0; }));
+    ASSERT_TRUE(fetch.Connected());
+    EXPECT_TRUE(fetch.GetFile(server.url("/file?size=800"), target(), true, false, false, false));
+    EXPECT_EQ(cancelled, 1);
+    EXPECT_EQ(readBytes(target()), patternBody(800));
+    EXPECT_EQ(files(), QStringList{"book.txt"});
+}
+
 TEST_F(InternetTest, TheProgressWindowShowsTheTransferAndItsStopButtonEndsIt)
 {
     cSHAREDInternet fetch;
