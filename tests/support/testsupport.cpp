@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QFile>
+#include <QTimer>
 
 ScopedProgramHome::ScopedProgramHome() : m_previous(qgetenv("PARLO_HOME"))
 {
@@ -50,11 +51,13 @@ void writeBytes(const QString& path, const QByteArray& bytes)
 bool waitUntil(const std::function<bool()>& done, int timeoutMs)
 {
     QDeadlineTimer deadline(timeoutMs);
+    // Wakes the wait for conditions other threads set without an event of their own.
+    QTimer tick;
+    tick.start(5);
     while (!done()) {
         if (deadline.hasExpired())
             return false;
-        // Wakes for any event; the short cap covers conditions set by other threads.
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
     return true;
 }
