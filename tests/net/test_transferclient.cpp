@@ -10,6 +10,10 @@
 
 #include <gtest/gtest.h>
 
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 namespace {
 
 // Everything one transfer reported.
@@ -165,6 +169,49 @@ TEST_F(TransferTest, NothingListeningIsAnError)
     run(url);
     EXPECT_EQ(record.last(), TransferState::Error);
     EXPECT_FALSE(client.ResponseInfo().isEmpty());
+    EXPECT_TRUE(leftovers().isEmpty());
+}
+
+// A listening socket whose queue is full: connections to it never complete.
+class FullQueue {
+public:
+    FullQueue()
+    {
+        m_listener = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        ::bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        ::listen(m_listener, 0);
+        ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length);
+        port = ntohs(address.sin_port);
+        for (int& fd : m_fillers) {
+            fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+            ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        }
+    }
+    ~FullQueue()
+    {
+        for (int fd : m_fillers)
+            ::close(fd);
+        ::close(m_listener);
+    }
+    int port = 0;
+
+private:
+    int m_listener = -1;
+    int m_fillers[4] = {-1, -1, -1, -1};
+};
+
+TEST_F(TransferTest, AConnectionThatNeverCompletesTimesOut)
+{
+    FullQueue queue;
+    ASSERT_GT(queue.port, 0);
+    client.RequestTimeout = 1;
+    run(QStringLiteral("http://127.0.0.1:%1/file").arg(queue.port));
+    EXPECT_EQ(record.last(), TransferState::Error);
+    EXPECT_EQ(client.errorNumber(), TransferError::TimedOut) << client.ResponseInfo().toStdString();
     EXPECT_TRUE(leftovers().isEmpty());
 }
 
