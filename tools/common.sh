@@ -11,7 +11,7 @@ PARLO_PACKAGES=(
     libcurl4-openssl-dev libzip-dev
     libgtest-dev libgmock-dev
     pulseaudio xvfb xauth
-    python3 python3-pyftpdlib tinyproxy sox
+    python3 python3-pyftpdlib tinyproxy sox curl openssl
     fonts-dejavu-core
 )
 

@@ -13,6 +13,7 @@
 #include <QCoreApplication>
 #include <QDate>
 #include <QDateTime>
+#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QLocale>
@@ -348,15 +349,37 @@ int cSHAREDSettings::writeWholeFile(const QString& path, const QByteArray& bytes
     return 0;
 }
 
+namespace {
+
+// Group and others lose every right; the owner keeps what he had, read-only included.
+void keepPrivate(const QString& path)
+{
+    if (!QFileInfo::exists(path))
+        return;
+    QFile::setPermissions(path, QFile::permissions(path) &
+                                    (QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                     QFileDevice::ExeOwner | QFileDevice::ReadUser |
+                                     QFileDevice::WriteUser | QFileDevice::ExeUser));
+}
+
+} // namespace
+
 bool cSHAREDSettings::SaveSettings(const QString& settingsFile)
 {
     const QByteArray bytes = fileContents();
+    // The proxy password's scrambling stops only a glance, so the file is its owner's alone.
+    const bool secret = !RetrieveSetting(QStringLiteral("ProxyPwd")).toString().isEmpty();
+    if (secret)
+        keepPrivate(settingsFile);
     bool triedMakeWritable = false;
     // Every attempt writes the whole file again; the old file stays until one succeeds.
     for (;;) {
         const int number = m_writer(settingsFile, bytes);
-        if (number == 0)
+        if (number == 0) {
+            if (secret)
+                keepPrivate(settingsFile);
             return true;
+        }
         const bool access = number == Err::PathFileAccess || number == Err::BadFileName ||
                             number == Err::PermissionDenied;
         if (access && !triedMakeWritable && !QFileInfo(settingsFile).isDir()) {

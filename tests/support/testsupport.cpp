@@ -2,7 +2,10 @@
 
 #include "util/programpaths.h"
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QFile>
+#include <QTimer>
 
 ScopedProgramHome::ScopedProgramHome() : m_previous(qgetenv("PARLO_HOME"))
 {
@@ -43,4 +46,18 @@ void writeBytes(const QString& path, const QByteArray& bytes)
     QFile file(path);
     if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         file.write(bytes);
+}
+
+bool waitUntil(const std::function<bool()>& done, int timeoutMs)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    // Wakes the wait for conditions other threads set without an event of their own.
+    QTimer tick;
+    tick.start(5);
+    while (!done()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    return true;
 }

@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <functional>
 #include <ostream>
 
 // Readable failure messages for Qt strings.
@@ -52,6 +53,9 @@ public:
 private:
     cUserPrompt* m_previous;
 };
+
+// Lets events run until done() holds or timeoutMs has passed; the time only bounds a failure.
+bool waitUntil(const std::function<bool()>& done, int timeoutMs = 30000);
 
 // Bytes of a file, or an empty array when it cannot be read.
 QByteArray readBytes(const QString& path);

@@ -119,18 +119,6 @@ double medianPitchHz(const std::vector<int16_t>& samples, int sampleRate)
     return found[found.size() / 2];
 }
 
-bool waitUntil(const std::function<bool()>& done, int timeoutMs)
-{
-    QDeadlineTimer deadline(timeoutMs);
-    while (!done()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::msleep(1);
-    }
-    return true;
-}
-
 VoiceLog::VoiceLog(cSpeechVoice& voice)
 {
     QObject::connect(&voice, &cSpeechVoice::wordBoundary, &m_context, [this](int s, int p, int l) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "testsupport.h"
+
 #include <QObject>
 #include <QProcess>
 #include <QString>
@@ -40,9 +42,6 @@ WavFile readWav(const QString& path);
 double rms(const std::vector<int16_t>& samples);
 // Median fundamental frequency of the voiced stretches, by autocorrelation.
 double medianPitchHz(const std::vector<int16_t>& samples, int sampleRate);
-
-// Lets events run until done() holds or the time is up.
-bool waitUntil(const std::function<bool()>& done, int timeoutMs);
 
 // Everything a voice reports, in order.
 struct VoiceLog {
