@@ -1,3 +1,4 @@
+#include "app/cataloguecommand.h"
 #include "app/commandline.h"
 #include "app/speechcommands.h"
 #include "diagnostics/log.h"
@@ -34,6 +35,8 @@ int runWithoutWindow(const CommandLine& command, int argc, char** argv)
         return SpeechCommands::listVoices();
     case CommandLine::Mode::Wav:
         return SpeechCommands::readIntoWav(command);
+    case CommandLine::Mode::BuildCatalogue:
+        return CatalogueCommand::build();
     case CommandLine::Mode::Window:
         break;
     }
