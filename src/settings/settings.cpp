@@ -16,10 +16,8 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QLocale>
-#include <QSaveFile>
 
 #include <algorithm>
-#include <cerrno>
 #include <climits>
 #include <cmath>
 #include <optional>
@@ -329,23 +327,7 @@ int cSHAREDSettings::writeWholeFile(const QString& path, const QByteArray& bytes
     // The owner's write bit is the read-only attribute; root could otherwise write anything.
     if (info.exists() && (cSharedFileSubs::instance().isReadonly(path) || !info.isWritable()))
         return Err::PathFileAccess;
-    auto failed = [](const QSaveFile& file) {
-        const int number = Err::fromFileError(file.error(), errno);
-        return number ? number : int(Err::DeviceIO);
-    };
-    QSaveFile file(path);
-    errno = 0;
-    if (!file.open(QIODevice::WriteOnly))
-        return failed(file);
-    if (file.write(bytes) != bytes.size()) {
-        const int number = failed(file);
-        file.cancelWriting();
-        return number;
-    }
-    errno = 0;
-    if (!file.commit())
-        return failed(file);
-    return 0;
+    return cSharedFileSubs::saveWholeFile(path, bytes);
 }
 
 bool cSHAREDSettings::SaveSettings(const QString& settingsFile)
