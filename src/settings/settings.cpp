@@ -129,16 +129,6 @@ std::optional<double> numberIn(const QString& text)
     return ok ? std::optional<double>(number) : std::nullopt;
 }
 
-// Bytes that no text editor puts in a settings line: a line holding them is not a setting.
-bool looksBinary(QStringView line)
-{
-    for (const QChar c : line) {
-        if (c.unicode() < 0x20 && c != '\t' && c != '\r')
-            return true;
-    }
-    return false;
-}
-
 QString memberName(const QString& upperSet, int index)
 {
     return upperSet + '_' + QString::number(index);
@@ -398,7 +388,7 @@ void cSHAREDSettings::LoadSettings(const QString& settingsFile)
         if (line.endsWith('\r'))
             line.chop(1);
         const qsizetype comma = line.indexOf(',');
-        if (comma < 0 || looksBinary(line))
+        if (comma < 0)
             continue;
         const QStringView name = line.left(comma);
         if (name.trimmed().isEmpty())
