@@ -434,8 +434,7 @@ void frmMain::StopReading()
 
 void frmMain::saveState()
 {
-    if (!m_currentFile.isEmpty())
-        mSharedBookmarks::storebookmark(m_currentFile, RichTextBox1->textCursor().selectionStart());
+    storeBookmark();
     mSharedBookmarks::savebookmarks();
     cSHAREDSettings::shared().SaveSettings(cSHAREDSettings::sharedFilename());
 }
