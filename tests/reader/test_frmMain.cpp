@@ -154,6 +154,24 @@ TEST_F(ReaderWindow, LanguageMenuTranslatesAndComesBack)
     window->ShutDown();
 }
 
+TEST_F(ReaderWindow, TheWordsForMissingSymbolsAreTranslatedAtStartUp)
+{
+    writeBytes(home.file("Parlo.ini"), "LANGID,Deutsch\r\n");
+    auto window = start();
+    ASSERT_TRUE(m_started);
+    if (window->symbolFontsFound())
+        GTEST_SKIP() << "Webdings is installed here";
+    EXPECT_EQ(child<QPushButton>(*window, "cmdRead")->text(), "Vorlesen");
+    EXPECT_EQ(child<QPushButton>(*window, "cmdStopReading")->text(), "Stopp");
+    EXPECT_EQ(child<QPushButton>(*window, "cmdPause")->text(), "Pause");
+    EXPECT_EQ(child<QPushButton>(*window, "cmdFaster")->text(), ">>");
+    // And back, as the menu does it.
+    window->chooseLanguage(0);
+    EXPECT_EQ(child<QPushButton>(*window, "cmdRead")->text(), "Read");
+    EXPECT_EQ(child<QPushButton>(*window, "cmdStopReading")->text(), "Stop");
+    window->ShutDown();
+}
+
 TEST_F(ReaderWindow, UnknownLanguageLeavesEnglish)
 {
     writeBytes(home.file("Parlo.ini"), "LANGID,Klingon\r\n");
