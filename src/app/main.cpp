@@ -51,7 +51,7 @@ bool windowsPossible(int argc, char** argv)
         const QByteArray argument(argv[i]);
         if (argument == "--")
             break;
-        if (argument.startsWith("-platform") || argument.startsWith("--platform"))
+        if (argument == "-platform" || argument == "--platform")
             return true;
     }
     return false;
