@@ -159,6 +159,20 @@ TEST_F(Bookmarks, MissingFileIsCreatedAtExit)
     EXPECT_TRUE(readBytes(file()).startsWith("A.TXT, 1 \r\n"));
 }
 
+TEST_F(Bookmarks, AFullDiskKeepsTheFileAndAsksForSpace)
+{
+    SmallDisk disk(home.path());
+    SKIP_WITHOUT_SMALL_DISK(disk);
+    writeBytes(file(), "OLD.TXT, 9 \r\n");
+    disk.fill();
+    auto run = newRun();
+    run->storebookmark("/x/old.txt", 12);
+    run->savebookmarks();
+    ASSERT_EQ(prompt.questions.size(), 1);
+    EXPECT_TRUE(prompt.questions.first().startsWith("You've run out of disk space"));
+    EXPECT_EQ(readBytes(file()), "OLD.TXT, 9 \r\n");
+}
+
 TEST_F(Bookmarks, ReadOnlyFileIsNeverLost)
 {
     writeBytes(file(), "OLD.TXT, 9 \r\n");
