@@ -54,9 +54,11 @@ CommandLine CommandLine::parse(const QStringList& arguments)
     result.helpText.replace(QRegularExpression(QStringLiteral("^Usage: \\S+")),
                             QStringLiteral("Usage: parlo"));
 
+    // "--" ends the options: a book whose name starts with "-" follows it.
     if (!parser.parse(arguments)) {
         result.mode = Mode::Error;
         result.error = parser.errorText();
+        result.unknownOption = !parser.unknownOptionNames().isEmpty();
         return result;
     }
     result.document = parser.positionalArguments().join(' ');

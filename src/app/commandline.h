@@ -17,6 +17,8 @@ struct CommandLine {
     bool rateGiven = false;
     bool pitchGiven = false;
     QString error;
+    // The error is an option we do not know; it may be one of Qt's own (-style Fusion).
+    bool unknownOption = false;
     QString helpText;
 
     static CommandLine parse(const QStringList& arguments);
