@@ -1,6 +1,7 @@
 #include "library/catalogue.h"
 
 #include "diagnostics/failure.h"
+#include "files/filesubs.h"
 #include "library/catalogueparse.h"
 #include "platform/textcodec.h"
 #include "util/programpaths.h"
@@ -8,7 +9,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <cerrno>
@@ -112,14 +112,10 @@ bool cCatalogueBuilder::write(const QString& name, const QByteArray& bytes,
                               const QString& procedure) const
 {
     // Whole, or not at all: a full disk never leaves half a catalogue behind.
-    QSaveFile file(fileNamed(name));
-    bool written = file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-    if (written)
-        written = file.commit();
-    else
-        file.cancelWriting();
+    const int number = cSharedFileSubs::saveWholeFile(fileNamed(name), bytes);
+    const bool written = number == 0;
     if (!written && !procedure.isEmpty())
-        noteFailure(Err::fromFileError(file.error(), errno), procedure, kModule);
+        noteFailure(number, procedure, kModule);
     return written;
 }
 
