@@ -304,6 +304,7 @@ bool frmMain::startUp()
                                       : std::make_unique<clsTalker>();
     connect(m_talker.get(), &clsTalker::SpeakingSentence, this, &frmMain::Talker_SpeakingSentence);
     connect(m_talker.get(), &clsTalker::ReadingFinished, this, &frmMain::Talker_ReadingFinished);
+    connect(m_talker.get(), &clsTalker::WavFull, this, &frmMain::Talker_WavFull);
     // 11.
     splashText(QStringLiteral("Initialising Speech Engine"));
     log(QStringLiteral("Initialising Speech Engine"));

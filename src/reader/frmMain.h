@@ -97,6 +97,7 @@ private:
     void mnuPron_Click();
     void Talker_SpeakingSentence();
     void Talker_ReadingFinished();
+    void Talker_WavFull();
     void keepSentenceInView(const QTextCursor& sentence);
     // Ends a reading into a WAV file: the file is completed and the user told where it is.
     void finishWav(bool completed);

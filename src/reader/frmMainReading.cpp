@@ -11,7 +11,6 @@
 
 #include <QDateTime>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QScrollBar>
@@ -34,17 +33,6 @@ QString translated(const char* english)
 
 // Repainting more often than this only slows a fast reading (into a file) down.
 constexpr qint64 kRepaintMs = 40;
-
-// A WAV file's sizes are 32-bit: about 27 hours of speech. The voice writes no further, so
-// a reading that gets there is stopped and the user told, rather than cut off silently.
-// PARLO_WAV_LIMIT lowers it for trying this out.
-qint64 wavFullSize()
-{
-    const qint64 largest = 0xFFFFFFFFLL - 64 - 65536;
-    bool ok = false;
-    const qint64 lowered = qEnvironmentVariable("PARLO_WAV_LIMIT").toLongLong(&ok);
-    return ok && lowered > 0 ? qMin(lowered, largest) : largest;
-}
 
 } // namespace
 
@@ -156,6 +144,14 @@ void frmMain::Talker_ReadingFinished()
         finishWav(true);
 }
 
+void frmMain::Talker_WavFull()
+{
+    if (m_wavFile.isEmpty())
+        return;
+    m_wavFull = true;
+    StopReading();
+}
+
 QString frmMain::chooseWavFile()
 {
     if (m_options.chooseWavFile)
@@ -215,14 +211,6 @@ void frmMain::cmdSpeakToWav_Click()
     m_wavProgress->setMinimumDuration(0);
     connect(m_wavProgress, &QProgressDialog::canceled, this, &frmMain::StopReading);
     m_wavProgress->show();
-    auto* sizeCheck = new QTimer(m_wavProgress);
-    connect(sizeCheck, &QTimer::timeout, this, [this] {
-        if (!m_wavFile.isEmpty() && QFileInfo(m_wavFile).size() >= wavFullSize()) {
-            m_wavFull = true;
-            StopReading();
-        }
-    });
-    sizeCheck->start(500);
 }
 
 void frmMain::finishWav(bool completed)

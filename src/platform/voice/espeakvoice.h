@@ -69,6 +69,7 @@ private:
     QList<cEspeakVoiceInfo> m_voices;
     cAudioOutput* m_output;
     std::shared_ptr<cWavWriter> m_wav;
+    bool m_wavFullSaid = false;
     quint64 m_generation = 0;
     int m_voice = 0;
     int m_rate = 0;
