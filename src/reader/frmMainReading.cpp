@@ -47,12 +47,16 @@ const QString& frmMain::documentText()
 
 void frmMain::openFromCommandLine(const QString& document)
 {
+    if (shuttingDown())
+        return;
     if (document.isEmpty()) {
         Timer3->start();
         return;
     }
     log("Loading " + document);
     OpenDocument(document);
+    if (shuttingDown())
+        return;
     log("Reading " + document);
     cmdRead_Click();
 }
@@ -98,6 +102,8 @@ void frmMain::cmdPause_Click()
 
 void frmMain::Talker_SpeakingSentence()
 {
+    // The Talker is still inside its own work below this.
+    const WorkScope work(*this);
     const cReadingController::Range range = m_reading.next();
     const int last = RichTextBox1->document()->characterCount() - 1;
     QTextCursor cursor(RichTextBox1->document());
@@ -139,6 +145,7 @@ void frmMain::keepSentenceInView(const QTextCursor& sentence)
 
 void frmMain::Talker_ReadingFinished()
 {
+    const WorkScope work(*this);
     // The last sentence stays highlighted; only a reading into a file has more to do.
     if (!m_wavFile.isEmpty())
         finishWav(true);
@@ -182,10 +189,11 @@ bool frmMain::refusedAsReadOnly(const QString& path)
 
 void frmMain::cmdSpeakToWav_Click()
 {
+    const WorkScope work(*this);
     if (!m_talker)
         return;
     const QString path = chooseWavFile();
-    if (path.isEmpty())
+    if (path.isEmpty() || shuttingDown())
         return;
     if (refusedAsReadOnly(path))
         return;
@@ -228,7 +236,7 @@ void frmMain::finishWav(bool completed)
     // After a stop the Talker has already closed the file.
     const bool closed = !completed || !m_talker || m_talker->CancelWav(failure);
     cSHAREDSubs::instance().NormalMouse();
-    if (m_shutDown)
+    if (shuttingDown())
         return;
     const bool full = std::exchange(m_wavFull, false);
     if (!closed)
@@ -246,6 +254,7 @@ void frmMain::finishWav(bool completed)
 
 void frmMain::mnuPron_Click()
 {
+    const WorkScope work(*this);
 #ifdef PARLO_HAVE_LEX
     frmLex::showEditor(this, m_options.voiceFactory);
 #endif
