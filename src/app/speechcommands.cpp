@@ -49,16 +49,6 @@ QString unreadable(const QString& path, QString& text)
     return {};
 }
 
-// The size at which a WAV file is full: the RIFF sizes are 32-bit. PARLO_WAV_LIMIT lowers
-// it, so that tests need not write gigabytes.
-qint64 wavLimit()
-{
-    bool ok = false;
-    const qint64 lowered = qEnvironmentVariable("PARLO_WAV_LIMIT").toLongLong(&ok);
-    const qint64 limit = 0xFFFFFFFFLL - 64 - 65536;
-    return ok && lowered > 0 ? std::min(lowered, limit) : limit;
-}
-
 // A progress bar on stderr, redrawn a few times a second while the reading runs.
 class ProgressBar {
 public:
@@ -141,17 +131,13 @@ int readIntoWav(const CommandLine& command)
 
     QEventLoop loop;
     QObject::connect(&talker, &clsTalker::ReadingFinished, &loop, &QEventLoop::quit);
-    // A WAV file cannot hold more than 4 GB (about 27 hours of speech); the voice stops
-    // writing there, so a longer book is cut short rather than silently truncated.
+    // A WAV file cannot hold more than 4 GB (about 27 hours of speech); a longer book is cut
+    // short and said to be, rather than silently truncated.
     bool full = false;
-    QTimer sizeCheck;
-    QObject::connect(&sizeCheck, &QTimer::timeout, [&] {
-        if (QFileInfo(command.wavFile).size() >= wavLimit()) {
-            full = true;
-            loop.quit();
-        }
+    QObject::connect(&talker, &clsTalker::WavFull, &loop, [&] {
+        full = true;
+        loop.quit();
     });
-    sizeCheck.start(1000);
     std::unique_ptr<ProgressBar> progress;
     if (isatty(fileno(stderr)))
         progress = std::make_unique<ProgressBar>(talker.Store());
@@ -162,7 +148,6 @@ int readIntoWav(const CommandLine& command)
     talker.ReadText();
     if (talker.isBusy())
         loop.exec();
-    sizeCheck.stop();
     if (progress)
         progress->finish();
     if (full) {

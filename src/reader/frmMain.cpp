@@ -251,6 +251,7 @@ void frmMain::splashText(const QString& text)
 
 bool frmMain::startUp()
 {
+    const WorkScope work(*this);
     Failure failure;
     auto failed = [&](int number, const QString& description) {
         failure.number = number;
@@ -304,6 +305,7 @@ bool frmMain::startUp()
                                       : std::make_unique<clsTalker>();
     connect(m_talker.get(), &clsTalker::SpeakingSentence, this, &frmMain::Talker_SpeakingSentence);
     connect(m_talker.get(), &clsTalker::ReadingFinished, this, &frmMain::Talker_ReadingFinished);
+    connect(m_talker.get(), &clsTalker::WavFull, this, &frmMain::Talker_WavFull);
     // 11.
     splashText(QStringLiteral("Initialising Speech Engine"));
     log(QStringLiteral("Initialising Speech Engine"));
@@ -387,7 +389,7 @@ void frmMain::startUpFailed(const Failure& failure)
     if (m_splash)
         delete m_splash;
     m_talker.reset();
-    ShutDown();
+    shutDownNow();
 }
 
 void frmMain::resizeEvent(QResizeEvent* event)
@@ -419,6 +421,7 @@ void frmMain::applyLayout()
 
 void frmMain::StopReading()
 {
+    const WorkScope work(*this);
     const bool wasPaused = std::exchange(m_isPaused, false);
     if (m_talker) {
         m_talker->StopSpeaking();
@@ -443,36 +446,73 @@ void frmMain::saveState()
     cSHAREDSettings::shared().SaveSettings(cSHAREDSettings::sharedFilename());
 }
 
+frmMain::WorkScope::WorkScope(frmMain& window) : m_window(window)
+{
+    ++m_window.m_work;
+}
+
+frmMain::WorkScope::~WorkScope()
+{
+    if (--m_window.m_work == 0 && m_window.m_shutDownPending)
+        QTimer::singleShot(0, &m_window, &frmMain::ShutDown);
+}
+
 void frmMain::ShutDown()
 {
     if (m_shutDown)
         return;
+    if (m_work > 0) {
+        // Whatever is under way still uses the Talker and the box; the dialogs it waits on
+        // are closed so that it can unwind.
+        if (!std::exchange(m_shutDownPending, true))
+            closeOtherWindows(false);
+        return;
+    }
+    shutDownNow();
+}
+
+void frmMain::shutDownNow()
+{
+    if (m_shutDown)
+        return;
     m_shutDown = true;
+    m_shutDownPending = false;
     StopReading();
     m_talker.reset();
     saveState();
-    const QWidgetList windows = QApplication::topLevelWidgets();
-    for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
-        if (*it != this && (*it)->isVisible()) {
-            (*it)->close();
-            cSHAREDDelay::instance().DoEventss();
-        }
-    }
+    closeOtherWindows(true);
     cSharedLogging::instance().WriteActionsToLog();
     hide();
     Q_EMIT shutDownFinished();
     QCoreApplication::quit();
 }
 
+void frmMain::closeOtherWindows(bool letEventsRun)
+{
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
+        if (*it != this && (*it)->isVisible()) {
+            (*it)->close();
+            if (letEventsRun)
+                cSHAREDDelay::instance().DoEventss();
+        }
+    }
+}
+
 void frmMain::closeEvent(QCloseEvent* event)
 {
-    // Every way of closing saves the reader's place, whoever asks for it.
+    // Every way of closing saves the reader's place, whoever asks for it. A shutdown that
+    // has to wait keeps the window, or the program would end without it.
     ShutDown();
-    event->accept();
+    if (m_shutDown)
+        event->accept();
+    else
+        event->ignore();
 }
 
 void frmMain::cmdAbout_Click()
 {
+    const WorkScope work(*this);
     fAbout about(this);
     about.exec();
 }

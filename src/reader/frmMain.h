@@ -49,6 +49,8 @@ public:
 
     void StopReading();
     // Saves the place, bookmarks and settings, closes every window and ends the program.
+    // Asked for from inside work that lets events run (a book loading, a reading's event,
+    // a dialog), it happens from the event loop once that work has unwound.
     void ShutDown();
     bool isShutDown() const { return m_shutDown; }
 
@@ -77,6 +79,21 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // Held by work that lets events run, so that a shutdown waits until it has unwound.
+    class WorkScope {
+    public:
+        explicit WorkScope(frmMain& window);
+        ~WorkScope();
+        WorkScope(const WorkScope&) = delete;
+        WorkScope& operator=(const WorkScope&) = delete;
+
+    private:
+        frmMain& m_window;
+    };
+
+    void shutDownNow();
+    bool shuttingDown() const { return m_shutDown || m_shutDownPending; }
+    void closeOtherWindows(bool letEventsRun);
     void buildControls();
     void buildMenu();
     void applyLayout();
@@ -99,6 +116,7 @@ private:
     void mnuPron_Click();
     void Talker_SpeakingSentence();
     void Talker_ReadingFinished();
+    void Talker_WavFull();
     void keepSentenceInView(const QTextCursor& sentence);
     // Ends a reading into a WAV file: the file is completed and the user told where it is.
     void finishWav(bool completed);
@@ -154,6 +172,8 @@ private:
     bool m_webdings = false;
     bool m_startedUp = false;
     bool m_shutDown = false;
+    bool m_shutDownPending = false;
+    int m_work = 0;
     bool m_inLayout = false;
     int m_minWidth = 0;
     int m_minHeight = 0;

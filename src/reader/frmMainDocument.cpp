@@ -80,13 +80,18 @@ void frmMain::showDocument(std::unique_ptr<QTextDocument> doc)
 
 bool frmMain::OpenDocument(const QString& path)
 {
+    const WorkScope work(*this);
+    if (shuttingDown())
+        return false;
     // The library opens books without stopping first; a reading of text that is about to
     // disappear would go on highlighting the new one at random.
     if (m_talker && m_talker->isBusy())
         StopReading();
     storeBookmark();
     const QString file = cDocumentLoader::cleanPath(path);
-    m_currentFile = file;
+    // Until the new book shows, the box holds no place worth keeping: a shutdown meanwhile
+    // keeps the stored ones.
+    m_currentFile.clear();
     m_shownAt = 0;
     cSHAREDSubs::instance().BusyMouse();
     cSHAREDDelay::instance().DoEventss();
@@ -101,9 +106,10 @@ bool frmMain::OpenDocument(const QString& path)
     bool readOk = false;
     std::unique_ptr<QTextDocument> doc = loadDocument(file, readOk);
     RichTextBox1->setPlaceholderText(QString());
-    if (m_shutDown)
+    if (shuttingDown())
         return readOk;
     showDocument(std::move(doc));
+    m_currentFile = file;
 
     const int length = RichTextBox1->document()->characterCount() - 1;
     const int mark = mSharedBookmarks::retrievebookmark(file);
@@ -132,6 +138,7 @@ void frmMain::storeBookmark()
 
 void frmMain::cmdLoad_Click()
 {
+    const WorkScope work(*this);
     StopReading();
     frmFileSelect select(this);
     select.SetFilepattern(QStringLiteral("*.txt;*.text;*.html;*.htm;*.rtf"));
@@ -145,7 +152,7 @@ void frmMain::cmdLoad_Click()
         folder = QDir::currentPath();
     select.SetDefaultPath(folder);
     select.GetFilename();
-    if (!select.Cancelled() && !select.SelectedFilename().isEmpty()) {
+    if (!shuttingDown() && !select.Cancelled() && !select.SelectedFilename().isEmpty()) {
         const QString chosen = cSharedFileSubs::AddSlashIfMissing(select.SelectedPath());
         cSHAREDSettings::shared().StoreSetting(QStringLiteral("Path"), chosen);
         OpenDocument(chosen + select.SelectedFilename());
@@ -156,6 +163,7 @@ void frmMain::cmdLoad_Click()
 
 void frmMain::cmdReload_Click()
 {
+    const WorkScope work(*this);
     StopReading();
     if (!m_currentFile.isEmpty())
         OpenDocument(m_currentFile);

@@ -11,7 +11,6 @@
 
 #include <QDateTime>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QScrollBar>
@@ -35,17 +34,6 @@ QString translated(const char* english)
 // Repainting more often than this only slows a fast reading (into a file) down.
 constexpr qint64 kRepaintMs = 40;
 
-// A WAV file's sizes are 32-bit: about 27 hours of speech. The voice writes no further, so
-// a reading that gets there is stopped and the user told, rather than cut off silently.
-// PARLO_WAV_LIMIT lowers it for trying this out.
-qint64 wavFullSize()
-{
-    const qint64 largest = 0xFFFFFFFFLL - 64 - 65536;
-    bool ok = false;
-    const qint64 lowered = qEnvironmentVariable("PARLO_WAV_LIMIT").toLongLong(&ok);
-    return ok && lowered > 0 ? qMin(lowered, largest) : largest;
-}
-
 } // namespace
 
 const QString& frmMain::documentText()
@@ -59,12 +47,16 @@ const QString& frmMain::documentText()
 
 void frmMain::openFromCommandLine(const QString& document)
 {
+    if (shuttingDown())
+        return;
     if (document.isEmpty()) {
         Timer3->start();
         return;
     }
     log("Loading " + document);
     OpenDocument(document);
+    if (shuttingDown())
+        return;
     log("Reading " + document);
     cmdRead_Click();
 }
@@ -110,6 +102,8 @@ void frmMain::cmdPause_Click()
 
 void frmMain::Talker_SpeakingSentence()
 {
+    // The Talker is still inside its own work below this.
+    const WorkScope work(*this);
     const cReadingController::Range range = m_reading.next();
     const int last = RichTextBox1->document()->characterCount() - 1;
     QTextCursor cursor(RichTextBox1->document());
@@ -151,9 +145,18 @@ void frmMain::keepSentenceInView(const QTextCursor& sentence)
 
 void frmMain::Talker_ReadingFinished()
 {
+    const WorkScope work(*this);
     // The last sentence stays highlighted; only a reading into a file has more to do.
     if (!m_wavFile.isEmpty())
         finishWav(true);
+}
+
+void frmMain::Talker_WavFull()
+{
+    if (m_wavFile.isEmpty())
+        return;
+    m_wavFull = true;
+    StopReading();
 }
 
 QString frmMain::chooseWavFile()
@@ -186,10 +189,11 @@ bool frmMain::refusedAsReadOnly(const QString& path)
 
 void frmMain::cmdSpeakToWav_Click()
 {
+    const WorkScope work(*this);
     if (!m_talker)
         return;
     const QString path = chooseWavFile();
-    if (path.isEmpty())
+    if (path.isEmpty() || shuttingDown())
         return;
     if (refusedAsReadOnly(path))
         return;
@@ -215,14 +219,6 @@ void frmMain::cmdSpeakToWav_Click()
     m_wavProgress->setMinimumDuration(0);
     connect(m_wavProgress, &QProgressDialog::canceled, this, &frmMain::StopReading);
     m_wavProgress->show();
-    auto* sizeCheck = new QTimer(m_wavProgress);
-    connect(sizeCheck, &QTimer::timeout, this, [this] {
-        if (!m_wavFile.isEmpty() && QFileInfo(m_wavFile).size() >= wavFullSize()) {
-            m_wavFull = true;
-            StopReading();
-        }
-    });
-    sizeCheck->start(500);
 }
 
 void frmMain::finishWav(bool completed)
@@ -240,7 +236,7 @@ void frmMain::finishWav(bool completed)
     // After a stop the Talker has already closed the file.
     const bool closed = !completed || !m_talker || m_talker->CancelWav(failure);
     cSHAREDSubs::instance().NormalMouse();
-    if (m_shutDown)
+    if (shuttingDown())
         return;
     const bool full = std::exchange(m_wavFull, false);
     if (!closed)
@@ -258,6 +254,7 @@ void frmMain::finishWav(bool completed)
 
 void frmMain::mnuPron_Click()
 {
+    const WorkScope work(*this);
 #ifdef PARLO_HAVE_LEX
     frmLex::showEditor(this, m_options.voiceFactory);
 #endif

@@ -79,6 +79,7 @@ bool clsTalker::InitEngine(Failure& failure)
     m_voice = std::move(voice);
     connect(m_voice.get(), &cSpeechVoice::endStream, this, &clsTalker::Voice1_EndStream);
     connect(m_voice.get(), &cSpeechVoice::wordBoundary, this, &clsTalker::Voice1_Word);
+    connect(m_voice.get(), &cSpeechVoice::wavFileFull, this, &clsTalker::WavFull);
     cSHAREDSubs::instance().NormalMouse();
     return true;
 }

@@ -79,6 +79,9 @@ Q_SIGNALS:
     void SpeakingWord(int position, int length);
     // A reading ran out of text and the voice has spoken all of it.
     void ReadingFinished();
+    // The WAV file cannot grow any more: what follows is not in it. Comes before the
+    // ReadingFinished of the reading it cut short.
+    void WavFull();
 
 private:
     void SpeakNextSentence();

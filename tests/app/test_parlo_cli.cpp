@@ -228,14 +228,24 @@ TEST_F(ParloCli, TextLongerThanAWavFileCanHoldIsAnError)
     QByteArray book;
     for (int i = 0; i < 400; ++i)
         book += "This is one of the many sentences of a very long book. ";
-    const QString in = write("book.txt", book);
-    const QString out = home.file("long.wav");
-    // As if the 4 GB limit were 200 KB.
-    const Outcome run = parlo(home, {"--wav", out, in}, {"PARLO_WAV_LIMIT=200000"});
-    EXPECT_EQ(run.exitCode, 1);
-    EXPECT_TRUE(run.err.contains("is full")) << run.err.toStdString();
-    EXPECT_EQ(run.err.count('\n'), 1);
-    const WavInfo wav = WavInfo::read(readBytes(out));
-    EXPECT_TRUE(wav.valid);
-    EXPECT_TRUE(wav.sizesAgree);
+    // As if the 4 GB limit were 200 KB, and 20 KB: a short text is written in a moment and
+    // goes past the limit just as surely.
+    const std::pair<QByteArray, qint64> cases[] = {{book, 200000}, {kText, 20000}};
+    for (const auto& [text, limit] : cases) {
+        SCOPED_TRACE(limit);
+        const QString in = write("book.txt", text);
+        const QString out = home.file("long.wav");
+        const Outcome run =
+            parlo(home, {"--wav", out, in}, {"PARLO_WAV_LIMIT=" + QString::number(limit)});
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_TRUE(run.err.contains("is full")) << run.err.toStdString();
+        EXPECT_EQ(run.err.count('\n'), 1);
+        const QByteArray bytes = readBytes(out);
+        EXPECT_LE(bytes.size(), limit);
+        // Nothing was left out merely because of the limit's size: it is nearly full.
+        EXPECT_GT(bytes.size(), limit / 2);
+        const WavInfo wav = WavInfo::read(bytes);
+        EXPECT_TRUE(wav.valid);
+        EXPECT_TRUE(wav.sizesAgree);
+    }
 }

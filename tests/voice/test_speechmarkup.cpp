@@ -157,3 +157,45 @@ TEST(WavWriter, RefusesAFileThatCannotBeCreated)
     EXPECT_FALSE(w.isOpen());
     EXPECT_FALSE(w.close());
 }
+
+TEST(WavWriter, RefusesSpeechBeyondItsLimitAndStaysFullUntilReopened)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("out.wav"));
+    const std::vector<int16_t> samples(400, 1234);
+    cWavWriter w(44 + 1000);
+    ASSERT_TRUE(w.open(path));
+    EXPECT_TRUE(w.append(samples.data(), 400));
+    EXPECT_FALSE(w.isFull());
+    // 800 + 400 bytes would pass the limit: refused whole, and so is all that follows,
+    // even what would still fit.
+    EXPECT_FALSE(w.append(samples.data(), 200));
+    EXPECT_TRUE(w.isFull());
+    EXPECT_FALSE(w.append(samples.data(), 10));
+    ASSERT_TRUE(w.close());
+    const WavFile wav = readWav(path);
+    ASSERT_TRUE(wav.valid);
+    EXPECT_EQ(wav.dataSize, 800u);
+    EXPECT_EQ(wav.riffSize, 36u + 800u);
+    EXPECT_EQ(wav.fileSize, 44 + 800);
+
+    // Exactly up to the limit is fine; a new file starts empty and not full.
+    ASSERT_TRUE(w.open(path));
+    EXPECT_FALSE(w.isFull());
+    EXPECT_TRUE(w.append(samples.data(), 400));
+    EXPECT_TRUE(w.append(samples.data(), 100));
+    EXPECT_FALSE(w.isFull());
+    EXPECT_FALSE(w.append(samples.data(), 1));
+    EXPECT_TRUE(w.isFull());
+    ASSERT_TRUE(w.close());
+    EXPECT_EQ(readWav(path).fileSize, 44 + 1000);
+}
+
+TEST(WavWriter, ByDefaultAFileGrowsAsFarAsItsSizesCanSay)
+{
+    // The sizes in the header are 32-bit, and RIFF counts 36 bytes more than the data.
+    EXPECT_LE(cWavWriter::RiffLimit - 44 + 36, qint64(0xFFFFFFFF));
+    EXPECT_GT(cWavWriter::RiffLimit, qint64(0xFFFF0000));
+    EXPECT_EQ(cWavWriter().maxFileBytes(), cWavWriter::RiffLimit);
+    EXPECT_EQ(cWavWriter(cWavWriter::RiffLimit * 2).maxFileBytes(), cWavWriter::RiffLimit);
+}

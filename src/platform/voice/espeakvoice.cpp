@@ -200,12 +200,13 @@ std::pair<int, int> cEspeakVoice::engineRate(int rate)
 
 bool cEspeakVoice::openWavFile(const QString& path)
 {
-    auto wav = std::make_shared<cWavWriter>();
+    auto wav = std::make_shared<cWavWriter>(cWavWriter::configuredLimit());
     if (!wav->open(path))
         return false;
     if (m_wav)
         m_wav->close();
     m_wav = wav;
+    m_wavFullSaid = false;
     m_engine->setWav(*m_channel, wav);
     return true;
 }
@@ -240,6 +241,13 @@ void cEspeakVoice::onChunk(const cSynthChunk& chunk)
     // Chunks posted before a purge arrive after it; they belong to nothing any more.
     if (chunk.generation != m_generation)
         return;
+    // Said before the chunk's events, so that a reading hears of it before its end.
+    if (chunk.toWav && m_wav && m_wav->isFull() && !std::exchange(m_wavFullSaid, true)) {
+        Q_EMIT wavFileFull();
+        // The handler may have stopped the reading.
+        if (chunk.generation != m_generation)
+            return;
+    }
     if (chunk.startsAudio)
         m_output->enqueueEvent({cVoiceEvent::AudioStarted, chunk.stream, 0, 0, !chunk.toWav});
     qsizetype offset = 0;

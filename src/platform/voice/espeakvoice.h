@@ -78,6 +78,7 @@ private:
         bool audioStarted = false;
     };
     std::deque<Unfinished> m_unfinished;
+    bool m_wavFullSaid = false;
     quint64 m_generation = 0;
     int m_voice = 0;
     int m_rate = 0;

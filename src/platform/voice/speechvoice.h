@@ -57,4 +57,7 @@ Q_SIGNALS:
     void endStream(int streamNumber);
     // The first audio of a stream was handed to the audio output or written to the WAV file.
     void audioStarted(int streamNumber);
+    // The WAV file reached the largest size it can have and takes no more speech. Comes
+    // before the end of the stream whose speech it refused.
+    void wavFileFull();
 };

@@ -2,12 +2,11 @@
 
 #include <QtEndian>
 
-#include <limits>
+#include <algorithm>
 
 namespace {
 
-// RIFF sizes are 32-bit; longer speech is cut off rather than written with a wrapped size.
-constexpr quint32 MaxDataBytes = std::numeric_limits<quint32>::max() - 64;
+constexpr qint64 HeaderBytes = 44;
 
 void putLe32(char* at, quint32 v)
 {
@@ -20,9 +19,21 @@ void putLe16(char* at, quint16 v)
 
 } // namespace
 
+cWavWriter::cWavWriter(qint64 maxFileBytes)
+    : m_maxFileBytes(std::clamp(maxFileBytes, HeaderBytes, RiffLimit))
+{
+}
+
 cWavWriter::~cWavWriter()
 {
     close();
+}
+
+qint64 cWavWriter::configuredLimit()
+{
+    bool ok = false;
+    const qint64 lowered = qEnvironmentVariable("PARLO_WAV_LIMIT").toLongLong(&ok);
+    return ok && lowered > 0 ? std::min(lowered, RiffLimit) : RiffLimit;
 }
 
 QByteArray cWavWriter::header(quint32 dataBytes)
@@ -52,6 +63,7 @@ bool cWavWriter::open(const QString& path)
     m_file.setFileName(path);
     m_dataBytes = 0;
     m_failed = false;
+    m_full = false;
     if (!m_file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return false;
     if (m_file.write(header(0)) != 44) {
@@ -61,22 +73,24 @@ bool cWavWriter::open(const QString& path)
     return true;
 }
 
-void cWavWriter::append(const int16_t* samples, qint64 count)
+bool cWavWriter::append(const int16_t* samples, qint64 count)
 {
     std::lock_guard lock(m_mutex);
-    if (!m_file.isOpen() || m_failed || count <= 0)
-        return;
-    qint64 bytes = count * 2;
-    if (m_dataBytes + bytes > MaxDataBytes)
-        bytes = (MaxDataBytes - m_dataBytes) & ~qint64(1);
-    if (bytes <= 0)
-        return;
+    if (!m_file.isOpen() || m_failed || m_full || count <= 0)
+        return false;
+    const qint64 bytes = count * 2;
+    // Refused whole: the sizes never wrap, and the file ends between two pieces of speech.
+    if (HeaderBytes + m_dataBytes + bytes > m_maxFileBytes) {
+        m_full = true;
+        return false;
+    }
     static_assert(Q_BYTE_ORDER == Q_LITTLE_ENDIAN, "samples are written in host order");
     const qint64 written = m_file.write(reinterpret_cast<const char*>(samples), bytes);
     if (written != bytes)
         m_failed = true;
     if (written > 0)
         m_dataBytes += static_cast<quint32>(written & ~qint64(1));
+    return written == bytes;
 }
 
 bool cWavWriter::close()
@@ -96,6 +110,12 @@ bool cWavWriter::isOpen() const
 {
     std::lock_guard lock(m_mutex);
     return m_file.isOpen();
+}
+
+bool cWavWriter::isFull() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_full;
 }
 
 qint64 cWavWriter::samplesWritten() const

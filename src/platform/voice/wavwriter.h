@@ -11,21 +11,32 @@
 class cWavWriter {
 public:
     static constexpr int SampleRate = 22050;
+    // The largest file whose sizes a RIFF header can hold (about 27 hours of speech).
+    static constexpr qint64 RiffLimit = 44 + 0xFFFFFFFFLL - 64;
 
-    cWavWriter() = default;
+    // A file never grows beyond maxFileBytes, header included (at most RiffLimit).
+    explicit cWavWriter(qint64 maxFileBytes = RiffLimit);
     ~cWavWriter();
     cWavWriter(const cWavWriter&) = delete;
     cWavWriter& operator=(const cWavWriter&) = delete;
 
+    // RiffLimit, or less when PARLO_WAV_LIMIT (bytes) asks for it, so that the limit can be
+    // tried without writing gigabytes.
+    static qint64 configuredLimit();
+
     // Creates or replaces the file; false when it cannot be written.
     bool open(const QString& path);
-    // Ignored once the file is closed, so that speech still being synthesised for a closed
-    // file goes nowhere.
-    void append(const int16_t* samples, qint64 count);
+    // False when nothing was written: the file is closed (speech still being synthesised for
+    // a closed file goes nowhere), a write failed, or the samples would take the file past
+    // its limit. In that last case the file is full and takes no more samples.
+    bool append(const int16_t* samples, qint64 count);
     // Completes the header; false when the file was not open or could not be completed.
     bool close();
     bool isOpen() const;
+    // Speech was refused because the file reached its limit; stays so until the next open.
+    bool isFull() const;
     qint64 samplesWritten() const;
+    qint64 maxFileBytes() const { return m_maxFileBytes; }
 
     // The 44-byte header of a file holding dataBytes of samples.
     static QByteArray header(quint32 dataBytes);
@@ -33,6 +44,8 @@ public:
 private:
     mutable std::mutex m_mutex;
     QFile m_file;
+    const qint64 m_maxFileBytes;
     quint32 m_dataBytes = 0;
     bool m_failed = false;
+    bool m_full = false;
 };
