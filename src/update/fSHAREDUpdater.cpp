@@ -91,6 +91,8 @@ void cStatusStrip::paintEvent(QPaintEvent*)
         bar.setWidth(int(bar.width() * m_percent / 100.0f));
         painter.fillRect(bar, palette().color(QPalette::Highlight));
     }
+    painter.setPen(palette().color(QPalette::Mid));
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
     painter.setPen(palette().color(QPalette::WindowText));
     painter.drawText(rect(), Qt::AlignCenter, m_text);
 }
