@@ -33,6 +33,8 @@ void frmMain::createUpdater()
     Updater = new fSHAREDUpdater(this);
     Updater->hide();
     connect(Updater, &fSHAREDUpdater::InstallFile, this, &frmMain::Updater_InstallFile);
+    // A check still waiting for its server must not keep the program from ending.
+    connect(this, &frmMain::shutDownFinished, Updater, &fSHAREDUpdater::StopAll);
 }
 
 void frmMain::Timer3_Timer()

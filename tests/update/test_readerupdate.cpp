@@ -1,4 +1,6 @@
 #include "loopback.h"
+#include "net/cSHAREDInternet.h"
+#include "net/fSHAREDInternet.h"
 #include "readerfixture.h"
 #include "update/fSHAREDUpdater.h"
 
@@ -135,4 +137,31 @@ TEST_F(ReaderUpdate, InstallWritesUpdaterIniStartsTheStandInAndShutsDown)
     ASSERT_TRUE(waitUntil([&] { return QFile::exists(standIn + ".args"); }));
     EXPECT_EQ(QString::fromUtf8(readBytes(standIn + ".args")), window->windowTitle() + "\n");
     EXPECT_TRUE(QFile::exists(home.file("Parlo.ini")));
+}
+
+TEST_F(ReaderUpdate, QuittingDuringACheckIsNotHeldUpByTheServer)
+{
+    auto window = startWithUpdater();
+    // A server that sends its headers and then nothing, and a fetch that would wait for it
+    // for an hour: only quitting ends this check.
+    cSHAREDSettings::shared().sSet("UpdateServer", server.url("/stall?size=100&after=0&x="));
+    cSHAREDSettings::shared().sSet("DisableAutoUpdateCheck", false);
+    fSHAREDInternet::setTickIntervalForTests(60 * 1000);
+    QObject::connect(window->updater(), &fSHAREDUpdater::Status, window.get(),
+                     [&](const QString& status) {
+                         if (status == "Checking for update")
+                             QTimer::singleShot(0, window.get(), &frmMain::ShutDown);
+                     });
+    // Bounds a failure only: ends a check that the quit left waiting.
+    bool rescued = false;
+    QTimer::singleShot(30000, window->updater(), [&] {
+        rescued = true;
+        window->updater()->fetch().Cancel();
+    });
+    tick(*window);
+    fSHAREDInternet::setTickIntervalForTests(0);
+    EXPECT_FALSE(rescued);
+    EXPECT_EQ(checks, 1);
+    EXPECT_TRUE(window->isShutDown());
+    EXPECT_TRUE(questions.isEmpty());
 }
