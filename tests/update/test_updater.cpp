@@ -23,16 +23,16 @@ namespace {
 const QColor kDarkRed(192, 0, 0);
 const QColor kGreen(0, 128, 0);
 
-// Runs an action once the window has been shown, from the loop that showed it.
+// Runs an action once the window has been shown modally, from the loop that showed it.
 class OnShow : public QObject {
 public:
     OnShow(QWidget& window, std::function<void()> action) : m_action(std::move(action))
     {
         window.installEventFilter(this);
     }
-    bool eventFilter(QObject*, QEvent* event) override
+    bool eventFilter(QObject* watched, QEvent* event) override
     {
-        if (event->type() == QEvent::Show && m_action)
+        if (event->type() == QEvent::Show && m_action && static_cast<QWidget*>(watched)->isModal())
             QTimer::singleShot(0, this, std::exchange(m_action, {}));
         return false;
     }
@@ -202,7 +202,7 @@ TEST_F(Updater, SilentCheckAsksOnlyWhenThereIsAnUpdate)
     answers << true;
     bool wasModal = false, detailsReady = false;
     OnShow onShow(*window, [&] {
-        wasModal = window->isModal();
+        wasModal = true;
         detailsReady = child<QPushButton>("cmdShowDetail")->isEnabled();
         click("cmdExit");
     });
@@ -341,4 +341,43 @@ TEST_F(Updater, AutomaticCheckIsDueAWeekAfterTheLast)
     EXPECT_FALSE(window->DoCheckNow());
     now = now.addDays(1);
     EXPECT_TRUE(window->DoCheckNow());
+}
+
+TEST_F(Updater, ShowandCheckLeavesTheResultOpenWhenThereIsNoUpdate)
+{
+    publish("2.0.9");
+    bool shown = false;
+    OnShow onShow(*window, [&] {
+        shown = true;
+        click("cmdExit");
+    });
+    window->ShowandCheck(versionUrl(), detailsUrl(), "Parlo2Upd.exe", "2.0.9");
+    EXPECT_TRUE(shown);
+    EXPECT_EQ(updateText(), "You're up to date!");
+    EXPECT_EQ(closed, 1);
+
+    // DownloadAndInstall fetches what it is given under the kept name, and asks nothing.
+    publish("2.0.10", 26000);
+    window->DownloadAndInstall(server.url("/files/pkg2010.bin"));
+    EXPECT_EQ(readBytes(packagePath()), package);
+    EXPECT_TRUE(questions.isEmpty());
+    EXPECT_EQ(installs, 0);
+}
+
+TEST_F(Updater, CheckOvertakenByANewerOneLeavesItsResultAlone)
+{
+    publish("2.0.10");
+    bool second = false;
+    QObject::connect(window.get(), &fSHAREDUpdater::Status, window.get(),
+                     [&](const QString& status) {
+                         if (status == "Checking for update" && !std::exchange(second, true))
+                             QTimer::singleShot(0, window.get(), [&] { check("2.0.9"); });
+                     });
+    // The first check waits on a server that never sends its body.
+    EXPECT_FALSE(window->CheckForUpdate(true, server.url("/stall?size=100&after=0"), detailsUrl(),
+                                        "Parlo2Upd.exe", "2.0.9"));
+    EXPECT_TRUE(second);
+    EXPECT_EQ(updateText(), "Version 2.0.10 is available!");
+    EXPECT_EQ(finished, 1);
+    EXPECT_TRUE(questions.isEmpty());
 }
