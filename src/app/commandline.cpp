@@ -42,7 +42,11 @@ CommandLine CommandLine::parse(const QStringList& arguments)
                                    QStringLiteral("P"));
     const QCommandLineOption listVoices(QStringLiteral("list-voices"),
                                         QStringLiteral("Print the numbered voice list."));
-    parser.addOptions({help, version, wav, voice, rate, pitch, listVoices});
+    const QCommandLineOption buildCatalogue(
+        QStringLiteral("build-catalogue"),
+        QStringLiteral("Rebuild the Project Gutenberg catalogue from the source files in the "
+                       "program folder and print the number of books in it."));
+    parser.addOptions({help, version, wav, voice, rate, pitch, listVoices, buildCatalogue});
     parser.addPositionalArgument(QStringLiteral("FILE"),
                                  QStringLiteral("A book to open and read at once."));
     // The usage line names the program, whatever the binary that parses is called.
@@ -50,9 +54,11 @@ CommandLine CommandLine::parse(const QStringList& arguments)
     result.helpText.replace(QRegularExpression(QStringLiteral("^Usage: \\S+")),
                             QStringLiteral("Usage: parlo"));
 
+    // "--" ends the options: a book whose name starts with "-" follows it.
     if (!parser.parse(arguments)) {
         result.mode = Mode::Error;
         result.error = parser.errorText();
+        result.unknownOption = !parser.unknownOptionNames().isEmpty();
         return result;
     }
     result.document = parser.positionalArguments().join(' ');
@@ -84,6 +90,8 @@ CommandLine CommandLine::parse(const QStringList& arguments)
         result.mode = Mode::Help;
     } else if (parser.isSet(version)) {
         result.mode = Mode::Version;
+    } else if (parser.isSet(buildCatalogue)) {
+        result.mode = Mode::BuildCatalogue;
     } else if (parser.isSet(listVoices)) {
         result.mode = Mode::ListVoices;
     } else if (parser.isSet(wav)) {

@@ -5,7 +5,7 @@
 
 // What the user asked for on the command line.
 struct CommandLine {
-    enum class Mode { Window, Version, Help, ListVoices, Wav, Error };
+    enum class Mode { Window, Version, Help, ListVoices, Wav, BuildCatalogue, Error };
     Mode mode = Mode::Window;
     // The document to open and read at once; double quotes removed, separate words joined
     // again, so an unquoted path with blanks still names one file.
@@ -17,6 +17,8 @@ struct CommandLine {
     bool rateGiven = false;
     bool pitchGiven = false;
     QString error;
+    // The error is an option we do not know; it may be one of Qt's own (-style Fusion).
+    bool unknownOption = false;
     QString helpText;
 
     static CommandLine parse(const QStringList& arguments);

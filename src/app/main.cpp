@@ -1,3 +1,4 @@
+#include "app/cataloguecommand.h"
 #include "app/commandline.h"
 #include "app/speechcommands.h"
 #include "diagnostics/log.h"
@@ -17,9 +18,8 @@
 
 namespace {
 
-int runWithoutWindow(const CommandLine& command, int argc, char** argv)
+int runWithoutWindow(const CommandLine& command)
 {
-    QCoreApplication app(argc, argv);
     switch (command.mode) {
     case CommandLine::Mode::Version:
         std::printf("parlo %s\n", PARLO_VERSION_STRING);
@@ -34,10 +34,30 @@ int runWithoutWindow(const CommandLine& command, int argc, char** argv)
         return SpeechCommands::listVoices();
     case CommandLine::Mode::Wav:
         return SpeechCommands::readIntoWav(command);
+    case CommandLine::Mode::BuildCatalogue:
+        return CatalogueCommand::build();
     case CommandLine::Mode::Window:
         break;
     }
     return 1;
+}
+
+// Whether QApplication could start here, to take its own options out of the command line.
+// Without a display it would end the program instead of our message naming the option.
+bool windowsPossible(int argc, char** argv)
+{
+    for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) {
+        if (!qEnvironmentVariableIsEmpty(name))
+            return true;
+    }
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray argument(argv[i]);
+        if (argument == "--")
+            break;
+        if (argument == "-platform" || argument == "--platform")
+            return true;
+    }
+    return false;
 }
 
 } // namespace
@@ -47,11 +67,21 @@ int main(int argc, char** argv)
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
-    const CommandLine command = CommandLine::parse(arguments);
-    if (command.needsNoWindow())
-        return runWithoutWindow(command, argc, argv);
+    CommandLine command = CommandLine::parse(arguments);
+    const bool maybeQtOptions = command.unknownOption && windowsPossible(argc, argv);
+    if (command.needsNoWindow() && !maybeQtOptions) {
+        QCoreApplication app(argc, argv);
+        return runWithoutWindow(command);
+    }
 
+    // QApplication takes the options that are Qt's (-style Fusion, -platform ...) out of
+    // argv; what is left is ours.
     QApplication app(argc, argv);
+    if (maybeQtOptions) {
+        command = CommandLine::parse(QCoreApplication::arguments());
+        if (command.needsNoWindow())
+            return runWithoutWindow(command);
+    }
     QApplication::setApplicationName(QStringLiteral("parlo"));
     QApplication::setApplicationVersion(QStringLiteral(PARLO_VERSION_STRING));
     QApplication::setWindowIcon(QIcon(fSplash::picture(QSize(64, 64), 1.0)));

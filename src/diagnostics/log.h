@@ -19,7 +19,13 @@ public:
     bool NOLOGGING() const { return m_noLogging; }
     void setNOLOGGING(bool off) { m_noLogging = off; }
 
-    QString CurrentLogFilename() const { return m_logFilename; }
+    // The file in use; before the first event, the one that event will write. An error
+    // shown before then (a settings file that cannot be read at start-up) still shows the
+    // log, which the previous run left.
+    QString CurrentLogFilename() const
+    {
+        return m_logFilename.isEmpty() ? defaultFilename() : m_logFilename;
+    }
     void OverrideLogFilename(const QString& newFilename);
 
     // Return false when the file could not be written; the log has no handler of its own.

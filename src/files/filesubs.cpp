@@ -13,6 +13,8 @@
 
 #include <cerrno>
 
+#include <unistd.h>
+
 namespace {
 
 const QString kModule = QStringLiteral("cFile");
@@ -209,19 +211,51 @@ bool cSharedFileSubs::WriteTextFile(const QString& filename, const QString& text
     }
     if (QFileInfo(name).isDir())
         return noteWrite(Err::PathFileAccess);
-    QSaveFile file(name);
-    if (!file.open(QIODevice::WriteOnly))
-        return noteWrite(Err::fromFileError(file.error(), errno));
-    const QByteArray bytes = TextCodec::encode(text);
+    if (const int number = saveWholeFile(name, TextCodec::encode(text)))
+        return noteWrite(number);
+    m_lastError = 0;
+    return true;
+}
+
+int cSharedFileSubs::commitSave(QSaveFile& file)
+{
+    auto failed = [&file](int systemErrno) {
+        const int number = Err::fromFileError(file.error(), systemErrno);
+        file.cancelWriting();
+        return number ? number : int(Err::DeviceIO);
+    };
+    // A small file sits in the buffer until commit(), whose flush does not report a full
+    // disk on every Qt: the empty file would replace the real one. So the bytes go out, and
+    // to the disk, while cancelling still keeps the old file.
+    errno = 0;
+    if (!file.flush())
+        return failed(errno);
+    // EINVAL: a file system that cannot sync, which says nothing about the bytes.
+    if (::fsync(file.handle()) != 0 && errno != EINVAL)
+        return failed(errno);
+    errno = 0;
+    if (!file.commit()) {
+        const int number = Err::fromFileError(file.error(), errno);
+        return number ? number : int(Err::DeviceIO);
+    }
+    return 0;
+}
+
+int cSharedFileSubs::saveWholeFile(const QString& filename, const QByteArray& bytes)
+{
+    QSaveFile file(slashed(filename));
+    errno = 0;
+    if (!file.open(QIODevice::WriteOnly)) {
+        const int number = Err::fromFileError(file.error(), errno);
+        return number ? number : int(Err::PathFileAccess);
+    }
+    errno = 0;
     if (file.write(bytes) != bytes.size()) {
         const int number = Err::fromFileError(file.error(), errno);
         file.cancelWriting();
-        return noteWrite(number);
+        return number ? number : int(Err::DeviceIO);
     }
-    if (!file.commit())
-        return noteWrite(Err::fromFileError(file.error(), errno));
-    m_lastError = 0;
-    return true;
+    return commitSave(file);
 }
 
 bool cSharedFileSubs::AppendToTextFile(const QString& filename, const QString& text)
@@ -309,8 +343,13 @@ bool cSharedFileSubs::CopyFile(const QString& source, const QString& dest, const
         if (progress)
             progress(done, total);
     }
-    if (in.error() != QFileDevice::NoError || !out.commit()) {
-        fail(Err::fromFileError(out.error(), errno), QStringLiteral("CopyFile"));
+    if (in.error() != QFileDevice::NoError) {
+        fail(Err::fromFileError(in.error(), errno), QStringLiteral("CopyFile"));
+        out.cancelWriting();
+        return false;
+    }
+    if (const int number = commitSave(out)) {
+        fail(number, QStringLiteral("CopyFile"));
         return false;
     }
     return true;

@@ -8,6 +8,7 @@
 #include <memory>
 
 class QFile;
+class QSaveFile;
 
 // The program's one library of file and path operations. Paths use "/"; the
 // path-splitting operations treat "\" as a separator too. Text is read through
@@ -48,6 +49,9 @@ public:
         return WriteTextFile(filename, text);
     }
     bool AppendToTextFile(const QString& filename, const QString& text);
+    // Replaces the file with the bytes, or leaves the old file whole: 0, or the error number.
+    // Every whole-file save of the program's own files comes through here.
+    static int saveWholeFile(const QString& filename, const QByteArray& bytes);
     QDateTime FileDate(const QString& filename) const;
     int LinesInFile(const QString& filename);
     bool EraseFile(const QString& filename);
@@ -67,6 +71,7 @@ public:
     int lastError() const { return m_lastError; }
 
 private:
+    static int commitSave(QSaveFile& file);
     int openNumbered(const QString& filename, int mode, const QString& procedure);
     bool ensureWritable(const QString& filename);
     void fail(int number, const QString& procedure);

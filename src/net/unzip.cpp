@@ -290,7 +290,9 @@ bool cSHAREDUnzip2::Unzip()
         }
         if (writing) {
             // The member's own date, set once every byte is out so that it stays.
-            out.flush();
+            // commit() does not report a flush that fails on a full disk.
+            if (!out.flush())
+                return fail(QStringLiteral("Cannot write %1: %2").arg(target, out.errorString()));
             out.setFileTime(QDateTime::fromSecsSinceEpoch(qint64(run.stat.mtime)),
                             QFileDevice::FileModificationTime);
             if (!out.commit())

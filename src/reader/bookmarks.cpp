@@ -111,13 +111,13 @@ qint32 cBookmarks::retrievebookmark(const QString& documentPath)
     initialiseifnecessary();
     const QString path = pathKey(documentPath);
     const QString name = nameKey(documentPath);
+    // A book moved or copied to another folder has no entry of its own yet: it takes the
+    // place its name was last left at.
     QVariant value;
     if (!path.isEmpty() && m_store.IsSettingPresent(path))
         value = m_store.RetrieveSetting(path, 0);
-    else if (!name.isEmpty() && !hasPathEntryNamed(name))
+    else if (!name.isEmpty())
         value = m_store.RetrieveSetting(name, 0);
-    else
-        return 0; // a namesake in another folder has its own place; this one is new
     qint64 position = 0;
     int error = 0;
     if (!toPosition(value, position, error)) {
@@ -151,18 +151,6 @@ void cBookmarks::remember(const QString& key, const QVariant& value)
 bool cBookmarks::storedThisRun(const QString& key) const
 {
     return m_stored.contains(key.toUpper());
-}
-
-bool cBookmarks::hasPathEntryNamed(const QString& nameKey) const
-{
-    // Path entries are the ones that start at the root; file-name entries hold no "/".
-    for (int i = 1; i <= m_store.SettingsCount(); ++i) {
-        const QString entry = m_store.SettingNameByIndex(i);
-        if (entry.startsWith('/') &&
-            cSharedFileSubs::FileOnly(entry).compare(nameKey, Qt::CaseInsensitive) == 0)
-            return true;
-    }
-    return false;
 }
 
 namespace mSharedBookmarks {

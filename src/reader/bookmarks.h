@@ -13,9 +13,9 @@
 // Each bookmark is an entry named after the document's file name in upper case ("BOOK.TXT")
 // holding the 0-based cursor offset. Two documents with the same name in different folders
 // would share that entry, and the second one left would overwrite the first one's place, so
-// each store also keeps an entry under the document's full path; a lookup prefers it and
-// falls back to the file name only for documents that were never bookmarked by path (files
-// written before paths were kept).
+// each store also keeps an entry under the document's full path. A lookup prefers that one
+// and falls back to the file name for a path with no entry of its own: a book moved or
+// copied elsewhere, or one bookmarked before paths were kept.
 class cBookmarks {
 public:
     cBookmarks() = default;
@@ -44,7 +44,6 @@ public:
 private:
     void remember(const QString& key, const QVariant& value);
     bool storedThisRun(const QString& key) const;
-    bool hasPathEntryNamed(const QString& nameKey) const;
 
     bool m_initialised = false;
     QString m_bookmarkFile;

@@ -358,6 +358,10 @@ void frmMain::replaceSymbolFonts()
     cmdPause->setText(QStringLiteral("Pause"));
     cmdRead->setText(QStringLiteral("Read"));
     cmdStopReading->setText(QStringLiteral("Stop"));
+    // The window was translated before these words replaced the symbols.
+    const auto& lang = cSharedLang::instance();
+    for (QPushButton* button : {cmdPause, cmdRead, cmdStopReading})
+        button->setText(lang.GetTranslation(button->text()));
 }
 
 void frmMain::startUpFailed(const Failure& failure)
@@ -436,8 +440,7 @@ void frmMain::StopReading()
 
 void frmMain::saveState()
 {
-    if (!m_currentFile.isEmpty())
-        mSharedBookmarks::storebookmark(m_currentFile, RichTextBox1->textCursor().selectionStart());
+    storeBookmark();
     mSharedBookmarks::savebookmarks();
     cSHAREDSettings::shared().SaveSettings(cSHAREDSettings::sharedFilename());
 }

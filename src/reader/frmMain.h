@@ -91,6 +91,8 @@ private:
     void buildLanguageMenu();
     void startUpFailed(const Failure& failure);
     void saveState();
+    // Keeps the place in the document on display as its bookmark.
+    void storeBookmark();
     void splashText(const QString& text);
     void log(const QString& text);
     void cmdRead_Click();
@@ -154,6 +156,8 @@ private:
     std::unique_ptr<clsTalker> m_talker;
     QPointer<fSplash> m_splash;
     QString m_currentFile;
+    // Where opening put the cursor in the current document.
+    int m_shownAt = 0;
     cReadingController m_reading;
     QString m_textCopy;
     bool m_textStale = true;

@@ -84,10 +84,10 @@ bool frmMain::OpenDocument(const QString& path)
     // disappear would go on highlighting the new one at random.
     if (m_talker && m_talker->isBusy())
         StopReading();
-    if (!m_currentFile.isEmpty())
-        mSharedBookmarks::storebookmark(m_currentFile, RichTextBox1->textCursor().selectionStart());
+    storeBookmark();
     const QString file = cDocumentLoader::cleanPath(path);
     m_currentFile = file;
+    m_shownAt = 0;
     cSHAREDSubs::instance().BusyMouse();
     cSHAREDDelay::instance().DoEventss();
 
@@ -110,11 +110,24 @@ bool frmMain::OpenDocument(const QString& path)
     QTextCursor cursor(RichTextBox1->document());
     cursor.setPosition(mark != 0 && mark <= length ? mark : 0);
     RichTextBox1->setTextCursor(cursor);
+    m_shownAt = cursor.position();
     RichTextBox1->ensureCursorVisible();
     setWindowTitle("Parlo - " + cSharedFileSubs::FileOnly(file));
     cSHAREDSubs::instance().NormalMouse();
     cSHAREDDelay::instance().DoEventss();
     return readOk;
+}
+
+void frmMain::storeBookmark()
+{
+    if (m_currentFile.isEmpty())
+        return;
+    // The top of a document that was opened there (a place beyond its end, a load that
+    // failed or was cut short) is no place the reader chose: a stored place stays.
+    const int position = RichTextBox1->textCursor().selectionStart();
+    if (position == 0 && m_shownAt == 0 && mSharedBookmarks::retrievebookmark(m_currentFile) != 0)
+        return;
+    mSharedBookmarks::storebookmark(m_currentFile, position);
 }
 
 void frmMain::cmdLoad_Click()

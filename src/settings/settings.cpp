@@ -17,10 +17,8 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QLocale>
-#include <QSaveFile>
 
 #include <algorithm>
-#include <cerrno>
 #include <climits>
 #include <cmath>
 #include <optional>
@@ -130,16 +128,6 @@ std::optional<double> numberIn(const QString& text)
     bool ok = false;
     const double number = QLocale::c().toDouble(text.trimmed(), &ok);
     return ok ? std::optional<double>(number) : std::nullopt;
-}
-
-// Bytes that no text editor puts in a settings line: a line holding them is not a setting.
-bool looksBinary(QStringView line)
-{
-    for (const QChar c : line) {
-        if (c.unicode() < 0x20 && c != '\t' && c != '\r')
-            return true;
-    }
-    return false;
 }
 
 QString memberName(const QString& upperSet, int index)
@@ -330,23 +318,7 @@ int cSHAREDSettings::writeWholeFile(const QString& path, const QByteArray& bytes
     // The owner's write bit is the read-only attribute; root could otherwise write anything.
     if (info.exists() && (cSharedFileSubs::instance().isReadonly(path) || !info.isWritable()))
         return Err::PathFileAccess;
-    auto failed = [](const QSaveFile& file) {
-        const int number = Err::fromFileError(file.error(), errno);
-        return number ? number : int(Err::DeviceIO);
-    };
-    QSaveFile file(path);
-    errno = 0;
-    if (!file.open(QIODevice::WriteOnly))
-        return failed(file);
-    if (file.write(bytes) != bytes.size()) {
-        const int number = failed(file);
-        file.cancelWriting();
-        return number;
-    }
-    errno = 0;
-    if (!file.commit())
-        return failed(file);
-    return 0;
+    return cSharedFileSubs::saveWholeFile(path, bytes);
 }
 
 namespace {
@@ -439,7 +411,7 @@ void cSHAREDSettings::LoadSettings(const QString& settingsFile)
         if (line.endsWith('\r'))
             line.chop(1);
         const qsizetype comma = line.indexOf(',');
-        if (comma < 0 || looksBinary(line))
+        if (comma < 0)
             continue;
         const QStringView name = line.left(comma);
         if (name.trimmed().isEmpty())

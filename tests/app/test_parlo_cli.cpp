@@ -27,6 +27,7 @@ Outcome parlo(const ScopedProgramHome& home, const QStringList& arguments,
     for (const QString& setting : settings)
         env.insert(setting.section('=', 0, 0), setting.section('=', 1));
     process.setProcessEnvironment(env);
+    process.setWorkingDirectory(home.path());
     process.start(QStringLiteral(PARLO_BINARY), arguments);
     Outcome run;
     if (!process.waitForFinished(120000)) {
@@ -176,6 +177,29 @@ TEST_F(ParloCli, RefusesWhatItCannotDo)
     expectRefused({"--rate", "11", "--wav", out, in}, "11");
     expectRefused({"--pitch", "x", "--wav", out, in}, "x");
     expectRefused({"--wav", out}, "FILE");
+}
+
+TEST_F(ParloCli, QtsOwnOptionsAreLeftToQt)
+{
+    const QStringList offscreen{"QT_QPA_PLATFORM=offscreen"};
+    Outcome run = parlo(home, {"-style", "Fusion", "--version"}, offscreen);
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.out.startsWith("parlo ")) << run.out.toStdString();
+
+    // A book named like an option, after "--", with Qt's options before it.
+    write("-book.txt", kText);
+    run = parlo(home, {"-style=Fusion", "--wav", "out.wav", "-reverse", "--", "-book.txt"},
+                offscreen);
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_TRUE(WavInfo::read(readBytes(home.file("out.wav"))).dataBytes > 0);
+
+    // Without a display an unknown option is named, not left to a Qt that cannot start.
+    run = parlo(home, {"--bogus", "--version"});
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_TRUE(run.err.contains("bogus")) << run.err.toStdString();
+    run = parlo(home, {"--bogus"}, offscreen);
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_TRUE(run.err.contains("bogus")) << run.err.toStdString();
 }
 
 TEST_F(ParloCli, ShowsProgressOnlyOnATerminal)

@@ -80,8 +80,9 @@ TEST_F(Bookmarks, NamesakesInDifferentFoldersKeepTheirOwnPlaces)
 {
     auto first = newRun();
     first->storebookmark("/books/english/notes.txt", 500);
-    // Opened for the first time: it starts at the top, not at its namesake's place.
-    EXPECT_EQ(first->retrievebookmark("/books/german/notes.txt"), 0);
+    // Opened for the first time it has no place of its own and gets its name's, as a moved
+    // book must (the reader starts at the top when that lies beyond the text).
+    EXPECT_EQ(first->retrievebookmark("/books/german/notes.txt"), 500);
     first->storebookmark("/books/german/NOTES.TXT", 30);
     EXPECT_EQ(first->retrievebookmark("/books/english/notes.txt"), 500);
     first->savebookmarks();
@@ -100,11 +101,31 @@ TEST_F(Bookmarks, FileFromBeforePathsWereKeptStillWorks)
     EXPECT_EQ(run->retrievebookmark("/anywhere/Moby Dick.txt"), 5000);
     EXPECT_EQ(run->retrievebookmark("emma.txt"), 12);
     run->storebookmark("/anywhere/Moby Dick.txt", 5100);
-    // Once a document has a place of its own, a namesake elsewhere no longer borrows it.
-    EXPECT_EQ(run->retrievebookmark("/elsewhere/Moby Dick.txt"), 0);
+    EXPECT_EQ(run->retrievebookmark("/elsewhere/Moby Dick.txt"), 5100);
     run->savebookmarks();
     const QByteArray bytes = readBytes(file());
     EXPECT_TRUE(bytes.startsWith("MOBY DICK.TXT, 5100 \r\nEMMA.TXT,12\r\n")) << bytes.constData();
+}
+
+TEST_F(Bookmarks, AMovedBookOpensAtItsPlace)
+{
+    auto first = newRun();
+    first->storebookmark("/home/ann/Downloads/emma.txt", 5000);
+    first->storebookmark("/home/ann/Downloads/other/emma.txt", 80);
+    first->storebookmark("/home/ann/Downloads/emma.txt", 5000);
+    first->savebookmarks();
+
+    // Moved from Downloads to Books: no entry for the new path, so its name's place.
+    auto second = newRun();
+    EXPECT_EQ(second->retrievebookmark("/home/ann/Books/emma.txt"), 5000);
+    // The namesake keeps its own place.
+    EXPECT_EQ(second->retrievebookmark("/home/ann/Downloads/other/emma.txt"), 80);
+    second->storebookmark("/home/ann/Books/emma.txt", 5200);
+    second->savebookmarks();
+    auto third = newRun();
+    EXPECT_EQ(third->retrievebookmark("/home/ann/Books/emma.txt"), 5200);
+    EXPECT_EQ(third->retrievebookmark("/media/stick/emma.txt"), 5200);
+    EXPECT_EQ(third->retrievebookmark("/home/ann/Downloads/other/emma.txt"), 80);
 }
 
 TEST_F(Bookmarks, ValuesThatAreNoPositionGiveTheStart)
@@ -136,6 +157,20 @@ TEST_F(Bookmarks, MissingFileIsCreatedAtExit)
     run->storebookmark("/x/a.txt", 1);
     run->savebookmarks();
     EXPECT_TRUE(readBytes(file()).startsWith("A.TXT, 1 \r\n"));
+}
+
+TEST_F(Bookmarks, AFullDiskKeepsTheFileAndAsksForSpace)
+{
+    SmallDisk disk(home.path());
+    SKIP_WITHOUT_SMALL_DISK(disk);
+    writeBytes(file(), "OLD.TXT, 9 \r\n");
+    disk.fill();
+    auto run = newRun();
+    run->storebookmark("/x/old.txt", 12);
+    run->savebookmarks();
+    ASSERT_EQ(prompt.questions.size(), 1);
+    EXPECT_TRUE(prompt.questions.first().startsWith("You've run out of disk space"));
+    EXPECT_EQ(readBytes(file()), "OLD.TXT, 9 \r\n");
 }
 
 TEST_F(Bookmarks, ReadOnlyFileIsNeverLost)

@@ -187,6 +187,20 @@ TEST(ErrorReportView, AFolderInTheWayIsAFailureNotASuccess)
     EXPECT_EQ(sampleReport().writeReportFile(), QString());
 }
 
+TEST(ErrorReportView, AFullTemporaryFolderIsAFailureAndKeepsTheOldReport)
+{
+    ScopedProgramHome home;
+    ScopedTempFolder temp;
+    SmallDisk disk(temp.path());
+    SKIP_WITHOUT_SMALL_DISK(disk);
+    writeBytes(temp.file("FullLog.txt"), "the last report");
+    disk.fill();
+    ErrorReport report(fixedIdentity());
+    report.errorText = "Error 5";
+    EXPECT_EQ(report.writeReportFile(), QString());
+    EXPECT_EQ(readBytes(temp.file("FullLog.txt")), "the last report");
+}
+
 TEST(ErrorReportLog, MissingLogReadsNoLogFile)
 {
     ScopedProgramHome home;

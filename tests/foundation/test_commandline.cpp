@@ -43,4 +43,18 @@ TEST(CommandLine, BadValuesAreNamed)
     EXPECT_EQ(parse({"--pitch", "-11"}).mode, CommandLine::Mode::Error);
     EXPECT_EQ(parse({"--voice", "0"}).mode, CommandLine::Mode::Error);
     EXPECT_EQ(parse({"--bogus"}).mode, CommandLine::Mode::Error);
+    // Only an unknown option may be one that Qt takes; a bad value of ours is ours.
+    EXPECT_TRUE(parse({"--bogus"}).unknownOption);
+    EXPECT_TRUE(parse({"-style", "Fusion", "b.txt"}).unknownOption);
+    EXPECT_FALSE(parse({"--rate", "fast"}).unknownOption);
+    EXPECT_FALSE(parse({"--wav", "out.wav"}).unknownOption);
+}
+
+TEST(CommandLine, ABookNamedLikeAnOptionFollowsTheDoubleDash)
+{
+    const CommandLine window = parse({"--", "-notes.txt"});
+    EXPECT_EQ(window.mode, CommandLine::Mode::Window);
+    EXPECT_EQ(window.document, "-notes.txt");
+    EXPECT_EQ(parse({"--wav", "o.wav", "--", "--version"}).document, "--version");
+    EXPECT_EQ(parse({"--wav", "o.wav", "--", "--version"}).mode, CommandLine::Mode::Wav);
 }

@@ -170,6 +170,35 @@ TEST(FileText, FailedWriteLeavesTheOldFileWhole)
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 }
 
+TEST(FileText, AFullDiskKeepsTheOldFileOfEveryWholeFileSave)
+{
+    ScopedProgramHome home;
+    SmallDisk disk(home.file("disk"));
+    SKIP_WITHOUT_SMALL_DISK(disk);
+    const QString path = home.file("disk/pl2Dict.txt");
+    const QString copy = home.file("disk/copy.txt");
+    writeBytes(path, "Parlo,Par-lo\r\n");
+    writeBytes(copy, "older copy");
+    writeBytes(home.file("source.txt"), "new");
+    disk.fill();
+
+    TrailWatch watch;
+    EXPECT_FALSE(files().WriteTextFile(path, "Parlo,Parr-lo\r\n"));
+    EXPECT_EQ(files().lastError(), 61);
+    EXPECT_EQ(watch.added(),
+              "Disk full (61) writing " + path + " in WriteTextFile of module cFile");
+    EXPECT_EQ(readBytes(path), "Parlo,Par-lo\r\n");
+    EXPECT_FALSE(files().CopyFile(home.file("source.txt"), copy));
+    EXPECT_EQ(readBytes(copy), "older copy");
+    QStringList left = QDir(home.file("disk")).entryList(QDir::Files);
+    left.sort();
+    EXPECT_EQ(left, QStringList({"copy.txt", "filler", "pl2Dict.txt"}));
+
+    disk.clear();
+    EXPECT_TRUE(files().WriteTextFile(path, "Parlo,Parr-lo\r\n"));
+    EXPECT_EQ(readBytes(path), "Parlo,Parr-lo\r\n");
+}
+
 TEST(FileOps, EraseCopyAndDate)
 {
     ScopedProgramHome home;

@@ -51,6 +51,17 @@ TEST(Log, FirstEventOfARunWritesTheHeader)
     EXPECT_EQ(body(lines[6]), "Started");
 }
 
+TEST(Log, BeforeTheFirstEventTheFileToBeWrittenIsNamed)
+{
+    // What an error shown at start-up, before the run's first event, reads as the log.
+    ScopedProgramHome home;
+    writeBytes(home.file("log.txt"), "1 10:00:00, the run before\r\n");
+    cSharedLogging log;
+    EXPECT_EQ(log.CurrentLogFilename(), home.file("log.txt"));
+    ASSERT_TRUE(log.LogEvent("Started", true));
+    EXPECT_EQ(log.CurrentLogFilename(), home.file("log.txt"));
+}
+
 TEST(Log, EventWithoutDeleteAppendsWithoutHeader)
 {
     ScopedProgramHome home;

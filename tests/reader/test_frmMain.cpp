@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QMenu>
 #include <QMenuBar>
@@ -153,6 +154,24 @@ TEST_F(ReaderWindow, LanguageMenuTranslatesAndComesBack)
     window->ShutDown();
 }
 
+TEST_F(ReaderWindow, TheWordsForMissingSymbolsAreTranslatedAtStartUp)
+{
+    writeBytes(home.file("Parlo.ini"), "LANGID,Deutsch\r\n");
+    auto window = start();
+    ASSERT_TRUE(m_started);
+    if (window->symbolFontsFound())
+        GTEST_SKIP() << "Webdings is installed here";
+    EXPECT_EQ(child<QPushButton>(*window, "cmdRead")->text(), "Vorlesen");
+    EXPECT_EQ(child<QPushButton>(*window, "cmdStopReading")->text(), "Stopp");
+    EXPECT_EQ(child<QPushButton>(*window, "cmdPause")->text(), "Pause");
+    EXPECT_EQ(child<QPushButton>(*window, "cmdFaster")->text(), ">>");
+    // And back, as the menu does it.
+    window->chooseLanguage(0);
+    EXPECT_EQ(child<QPushButton>(*window, "cmdRead")->text(), "Read");
+    EXPECT_EQ(child<QPushButton>(*window, "cmdStopReading")->text(), "Stop");
+    window->ShutDown();
+}
+
 TEST_F(ReaderWindow, UnknownLanguageLeavesEnglish)
 {
     writeBytes(home.file("Parlo.ini"), "LANGID,Klingon\r\n");
@@ -181,4 +200,32 @@ TEST_F(ReaderWindow, ReadStartsAtTheCursorAndStopPurges)
     EXPECT_TRUE(m_voice->queue.empty());
     EXPECT_FALSE(window->Talker()->IsReading());
     window->ShutDown();
+}
+
+TEST_F(ReaderWindow, AMovedBookOpensAtItsPlaceAndOpeningAloneLosesNoPlace)
+{
+    QDir().mkpath(home.file("Books"));
+    const QString moved = home.file("Books/Moved.txt");
+    const QString shorter = home.file("Books/Short.txt");
+    writeBytes(moved, "One. Two. Three. Four. Five. Six.");
+    writeBytes(shorter, "Now much shorter.");
+    // Left in Downloads before; a namesake elsewhere has a place of its own.
+    writeBytes(home.file("BookMarks.ini"), "MOVED.TXT, 10 \r\n/home/ann/Downloads/Moved.txt, 10 "
+                                           "\r\n/elsewhere/Moved.txt, 3 \r\nSHORT.TXT, 5000 \r\n");
+    auto window = start();
+    ASSERT_TRUE(window->OpenDocument(moved));
+    EXPECT_EQ(box(*window)->textCursor().position(), 10);
+    // A place beyond the end opens at the top; leaving without moving keeps the place.
+    ASSERT_TRUE(window->OpenDocument(shorter));
+    EXPECT_EQ(box(*window)->textCursor().position(), 0);
+    ASSERT_TRUE(window->OpenDocument(moved));
+    setCursor(*window, 0);
+    window->ShutDown();
+
+    const QByteArray saved = readBytes(home.file("BookMarks.ini"));
+    EXPECT_TRUE(saved.contains("SHORT.TXT, 5000 \r\n")) << saved.toStdString();
+    EXPECT_FALSE(saved.contains("/SHORT.TXT,")) << saved.toStdString();
+    // Moved to the top by the reader: that is its place now.
+    EXPECT_TRUE(saved.contains("MOVED.TXT, 0 \r\n")) << saved.toStdString();
+    EXPECT_TRUE(saved.contains("/ELSEWHERE/MOVED.TXT, 3 \r\n")) << saved.toStdString();
 }

@@ -113,15 +113,22 @@ TEST(SettingsFile, ARepeatedNameTakesTheLaterValueAtTheEarlierPlace)
     EXPECT_EQ(settings.RetrieveSetting("One").toString(), "again");
 }
 
-TEST(SettingsFile, JunkLinesAreSkipped)
+TEST(SettingsFile, LinesWithoutANameAreSkippedAndControlCharactersKept)
 {
     ScopedProgramHome home;
     cSHAREDSettings settings;
     loadBytes(settings, home, fixture("junk.ini"));
-    EXPECT_EQ(settings.SettingsCount(), 3);
+    EXPECT_EQ(settingNames(settings), QStringList({"LANGID", QString::fromLatin1("BIN\0\1\2", 6),
+                                                   "PATH", "\x1b[31mESC", "PROXYPORT"}));
     EXPECT_EQ(settings.RetrieveSetting("LangID").toString(), "English");
     EXPECT_EQ(settings.RetrieveSetting("Path").toString(), "/tmp/a b");
+    EXPECT_EQ(settings.RetrieveSetting("\x1b[31mESC").toString(), "colour");
     EXPECT_EQ(settings.RetrieveSetting("ProxyPort").toString(), " 8080 ");
+
+    // A value holding a control character is a setting like any other, and is saved again.
+    loadBytes(settings, home, "LANGID,English\r\nNOTE,tab\there\x01\x1b[0m\fend\r\n");
+    EXPECT_EQ(settings.RetrieveSetting("Note").toString(), "tab\there\x01\x1b[0m\fend");
+    EXPECT_EQ(saved(settings, home), "LANGID,English\r\nNOTE,tab\there\x01\x1b[0m\fend\r\n");
 }
 
 TEST(SettingsFile, LinuxLineEndsAndOddLineEnds)

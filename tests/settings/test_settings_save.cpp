@@ -9,9 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/mount.h>
-#include <unistd.h>
-
 namespace {
 
 const QString kReadOnly =
@@ -58,40 +55,6 @@ struct SaveCase {
 };
 
 const QByteArray kNew = "LASTENGINE, 2 \r\nLANGID,English\r\n";
-
-// A small tmpfs of our own; needs root and a system that lets us mount.
-class SmallDisk {
-public:
-    explicit SmallDisk(const QString& where, const char* size = "size=64k") : m_where(where)
-    {
-        QDir().mkpath(where);
-        m_mounted =
-            geteuid() == 0 && ::mount("parlotest", qPrintable(where), "tmpfs", 0, size) == 0;
-    }
-    ~SmallDisk()
-    {
-        if (m_mounted)
-            ::umount2(qPrintable(m_where), MNT_DETACH);
-    }
-    bool mounted() const { return m_mounted; }
-    bool makeReadOnly()
-    {
-        return ::mount(nullptr, qPrintable(m_where), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0;
-    }
-    // Fills the disk, leaving at most a few bytes.
-    void fill() const
-    {
-        QFile filler(m_where + "/filler");
-        filler.open(QIODevice::WriteOnly);
-        const QByteArray block(4096, 'x');
-        while (filler.write(block) == block.size() && filler.flush()) {
-        }
-    }
-
-private:
-    QString m_where;
-    bool m_mounted = false;
-};
 
 } // namespace
 
@@ -175,8 +138,7 @@ TEST(SettingsSave, ARealFullDiskKeepsTheOldFileAndRetryAfterClearingSpaceWorks)
 {
     ScopedProgramHome home;
     SmallDisk disk(home.file("disk"));
-    if (!disk.mounted())
-        GTEST_SKIP() << "needs root and permission to mount a tmpfs";
+    SKIP_WITHOUT_SMALL_DISK(disk);
     const QString file = home.file("disk/Parlo.ini");
     const QByteArray old = "LANGID,English\r\n";
     writeBytes(file, old);
@@ -215,12 +177,38 @@ TEST(SettingsSave, ARealFullDiskKeepsTheOldFileAndRetryAfterClearingSpaceWorks)
     EXPECT_EQ(readBytes(file), settings.fileContents());
 }
 
+TEST(SettingsSave, AFewBytesOnAFullDiskKeepTheOldFileAndAskForSpace)
+{
+    // Small enough to wait in the file's buffer until it is committed.
+    ScopedProgramHome home;
+    SmallDisk disk(home.file("disk"));
+    SKIP_WITHOUT_SMALL_DISK(disk);
+    const QString file = home.file("disk/Parlo.ini");
+    const QByteArray old = "LANGID,English\r\nLASTENGINE, 1 \r\n";
+    writeBytes(file, old);
+    disk.fill();
+
+    cSHAREDSettings settings;
+    settings.StoreSetting("LangID", "Deutsch");
+    RecordingPrompt prompt;
+    prompt.answers = {cUserPrompt::Answer::Retry, cUserPrompt::Answer::Cancel};
+    EXPECT_FALSE(settings.SaveSettings(file));
+    EXPECT_EQ(prompt.questions, QStringList({kDiskFull, kDiskFull}));
+    EXPECT_TRUE(prompt.errors.isEmpty());
+    EXPECT_EQ(readBytes(file), old);
+    EXPECT_EQ(QDir(home.file("disk")).entryList(QDir::Files, QDir::Name | QDir::IgnoreCase),
+              QStringList({"filler", "Parlo.ini"}));
+
+    disk.clear();
+    EXPECT_TRUE(settings.SaveSettings(file));
+    EXPECT_EQ(readBytes(file), QByteArray("LANGID,Deutsch\r\n"));
+}
+
 TEST(SettingsSave, AFileOnAReadOnlyDiskIsRefused)
 {
     ScopedProgramHome home;
     SmallDisk disk(home.file("disk"));
-    if (!disk.mounted())
-        GTEST_SKIP() << "needs root and permission to mount a tmpfs";
+    SKIP_WITHOUT_SMALL_DISK(disk);
     const QString file = home.file("disk/Parlo.ini");
     writeBytes(file, "LANGID,English\r\n");
     QFile::setPermissions(file, QFile::ReadOwner);

@@ -109,6 +109,20 @@ TEST(PronunciationFile, FailedSaveLeavesTheOldFileWhole)
     EXPECT_EQ(readBytes(file), QByteArray("keep,this\r\n"));
 }
 
+TEST(PronunciationFile, AFullDiskKeepsTheOldList)
+{
+    ScopedProgramHome home;
+    SmallDisk disk(home.path());
+    SKIP_WITHOUT_SMALL_DISK(disk);
+    const QString file = home.file("pl2Dict.txt");
+    writeBytes(file, "keep,this\r\n");
+    disk.fill();
+    clsDict dict;
+    dict.AddWordPair(pair("new", "pair"));
+    EXPECT_FALSE(dict.SaveWords());
+    EXPECT_EQ(readBytes(file), QByteArray("keep,this\r\n"));
+}
+
 TEST(PronunciationList, ClearAddAndReferences)
 {
     clsDict dict;

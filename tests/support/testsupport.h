@@ -75,3 +75,27 @@ public:
 private:
     static QString marker() { return QStringLiteral("-- test marker --"); }
 };
+
+// A small tmpfs mounted on a folder for the life of a test, to run out of space for real.
+// Mounting needs root (as in CI); tests skip when mounted() is false.
+class SmallDisk {
+public:
+    explicit SmallDisk(const QString& where, const char* options = "size=64k");
+    ~SmallDisk();
+    SmallDisk(const SmallDisk&) = delete;
+    SmallDisk& operator=(const SmallDisk&) = delete;
+    bool mounted() const { return m_mounted; }
+    bool makeReadOnly();
+    // Fills the disk with the file "filler" until not one more byte fits.
+    void fill() const;
+    // Gives the filler's space back.
+    void clear() const;
+
+private:
+    QString m_where;
+    bool m_mounted = false;
+};
+
+#define SKIP_WITHOUT_SMALL_DISK(disk)                                                              \
+    if (!(disk).mounted())                                                                         \
+    GTEST_SKIP() << "needs root and permission to mount a tmpfs"

@@ -319,7 +319,7 @@ struct TransferClient::Worker {
             info = writeError;
         } else if (result == CURLE_OK) {
             responseReceived();
-            if (!targetFile.isEmpty() && openFile() && !file->commit()) {
+            if (!targetFile.isEmpty() && openFile() && (!file->flush() || !file->commit())) {
                 number = TransferError::Failed;
                 info = QStringLiteral("Cannot write %1: %2").arg(targetFile, file->errorString());
             }

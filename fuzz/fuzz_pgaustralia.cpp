@@ -1,0 +1,8 @@
+// The parser of the Project Gutenberg Australia catalogue.txt on arbitrary bytes; cataloguechecks.h
+// says what must hold.
+#include "cataloguechecks.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    return CatalogueChecks::fuzz(data, size, CatalogueChecks::checkAustralian);
+}
