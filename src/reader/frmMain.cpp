@@ -84,6 +84,7 @@ frmMain::frmMain(Options options, QWidget* parent)
     setObjectName(QStringLiteral("frmMain"));
     buildControls();
     buildMenu();
+    connectUpdateControls();
     // The design's inner area, with the menu bar above it.
     resize(px(9024), px(5400) + menuBar()->sizeHint().height());
 }
@@ -339,6 +340,7 @@ bool frmMain::startUp()
     setMinimumSize(m_minWidth, m_minHeight);
     // 16.
     log(QStringLiteral("Startup Complete"));
+    createUpdater();
     return true;
 }
 

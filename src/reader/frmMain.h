@@ -20,6 +20,7 @@ class QPushButton;
 class QTextEdit;
 class QTimer;
 class fSplash;
+class fSHAREDUpdater;
 class LanguageMenu;
 
 // The reader window: the document, the panel of reading controls below it and the
@@ -35,6 +36,9 @@ public:
         // Asks for the WAV file to read into; empty when the user cancels. The save
         // dialog when empty.
         std::function<QString(QWidget* parent)> chooseWavFile;
+        // The installer stand-in started after an update was downloaded; parlo-updater
+        // beside this program when empty.
+        QString updaterProgram;
     };
 
     explicit frmMain(QWidget* parent = nullptr);
@@ -67,6 +71,9 @@ public:
     const cReadingController& reading() const { return m_reading; }
     // The WAV file a reading is going into, empty when it speaks aloud.
     QString wavFile() const { return m_wavFile; }
+
+    // The update checker, created hidden at the end of start-up.
+    fSHAREDUpdater* updater() const { return Updater; }
 
     // The language menu's action: translates this window and the other open windows.
     void chooseLanguage(int index);
@@ -130,6 +137,13 @@ private:
     void cmdAbout_Click();
     void cmbEngine_Click(int index);
     void cmbPitch_Click(int index);
+    // The update checker's side of the window (frmMainUpdate.cpp).
+    void connectUpdateControls();
+    void createUpdater();
+    void Timer3_Timer();
+    void mnuCheckForUpdate_Click();
+    void checkforupdate(bool automatic);
+    void Updater_InstallFile();
 
     Options m_options;
     QTextEdit* RichTextBox1 = nullptr;
@@ -155,6 +169,7 @@ private:
     LanguageMenu* m_languageMenu = nullptr;
     QAction* mnuPron = nullptr;
     QAction* mnuCheckForUpdate = nullptr;
+    fSHAREDUpdater* Updater = nullptr;
 
     std::unique_ptr<clsTalker> m_talker;
     QPointer<fSplash> m_splash;

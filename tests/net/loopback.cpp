@@ -110,6 +110,13 @@ QString HttpTestServer::url(const QString& pathAndQuery) const
     return QStringLiteral("%1://127.0.0.1:%2%3").arg(m_scheme).arg(m_port).arg(pathAndQuery);
 }
 
+void HttpTestServer::putFile(const QString& name, const QByteArray& bytes)
+{
+    QFile file(m_dir.filePath(name));
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        file.write(bytes);
+}
+
 QStringList HttpTestServer::requests() const
 {
     QFile log(m_dir.filePath(QStringLiteral("requests.log")));

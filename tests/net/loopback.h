@@ -35,6 +35,8 @@ public:
     int port() const { return m_port; }
     QString url(const QString& pathAndQuery) const;
     QString scheme() const { return m_scheme; }
+    // Serves bytes at /files/name from now on.
+    void putFile(const QString& name, const QByteArray& bytes);
     // One "METHOD PATH USER-AGENT" line per request answered so far.
     QStringList requests() const;
     void stop() { m_process.stop(); }

@@ -25,6 +25,7 @@ protected:
     {
         frmMain::Options options;
         options.showSplash = false;
+        options.updaterProgram = updaterProgram;
         if (!realSaveDialog)
             options.chooseWavFile = [this](QWidget*) { return wavChoice; };
         if (voices < 0) {
@@ -73,6 +74,7 @@ protected:
     ScopedProgramHome home;
     QString wavChoice;
     bool realSaveDialog = false; // the window's own file dialog instead of wavChoice
+    QString updaterProgram;      // the installer stand-in; parlo-updater when empty
     RecordingPrompt prompt;
     FakeVoice* m_voice = nullptr;
     bool m_started = false;

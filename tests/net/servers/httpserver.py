@@ -17,8 +17,10 @@ Paths (query arguments in brackets):
   /busy                  429 with Retry-After
   /empty                 200 with no body
   /nothing               closes the connection without an answer
+  /files/NAME            the file NAME of REQUEST_LOG's folder, with Content-Length; 404 without
 """
 
+import os
 import socket
 import ssl
 import struct
@@ -111,6 +113,15 @@ class Handler(BaseHTTPRequestHandler):
             self.answer(429, [("Retry-After", "120"), ("Content-Length", str(len(page)))], page)
         elif path == "/nothing":
             self.close_connection = True
+        elif path.startswith("/files/"):
+            name = os.path.basename(path[len("/files/"):])
+            try:
+                with open(os.path.join(os.path.dirname(sys.argv[1]), name), "rb") as served:
+                    content = served.read()
+            except OSError:
+                self.answer(404, [("Content-Length", "0")])
+                return
+            self.answer(200, [("Content-Length", str(len(content)))], content)
         elif path == "/empty":
             self.answer(200, [("Content-Length", "0")])
         else:
