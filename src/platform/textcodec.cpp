@@ -19,6 +19,8 @@ constexpr char16_t kHigh[32] = {
 constexpr qsizetype kSampleBytes = 8000;
 constexpr qsizetype kDeclarationBytes = 16 * 1024;
 
+constexpr qsizetype kLeastZeros = 16;
+
 const QByteArrayView kUtf8Mark("\xEF\xBB\xBF", 3);
 
 struct Unicode {
@@ -37,7 +39,8 @@ std::optional<Unicode> unicodeOf(QByteArrayView bytes)
     if (bytes.startsWith("\xFE\xFF"))
         return Unicode{QStringConverter::Utf16BE, 2};
     // Without a mark: each Latin letter, blank and line end of UTF-16 text has a zero byte,
-    // always on the same side of the pair; the other side is seldom zero.
+    // always on the same side of the pair; the other side is seldom zero. A few zeros
+    // prove nothing: binary headers have them too.
     const qsizetype n = std::min(bytes.size(), kSampleBytes) & ~qsizetype(1);
     if (n < 4)
         return std::nullopt;
@@ -45,6 +48,8 @@ std::optional<Unicode> unicodeOf(QByteArrayView bytes)
     for (qsizetype i = 0; i < n; ++i)
         zeros[i & 1] += bytes[i] == '\0';
     const qsizetype pairs = n / 2;
+    if (zeros[0] + zeros[1] < kLeastZeros)
+        return std::nullopt;
     if (zeros[1] * 10 >= pairs && zeros[0] * 10 <= zeros[1])
         return Unicode{QStringConverter::Utf16LE, 0};
     if (zeros[0] * 10 >= pairs && zeros[1] * 10 <= zeros[0])

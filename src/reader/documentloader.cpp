@@ -2,9 +2,11 @@
 
 #include "files/filesubs.h"
 #include "platform/rtf/rtfreader.h"
+#include "platform/textcodec.h"
 #include "text/sharedhtml.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QFont>
 #include <QTextDocument>
 
@@ -36,6 +38,9 @@ bool readBytes(const QString& path, QByteArray& bytes)
     bytes = file.readAll();
     return file.error() == QFile::NoError;
 }
+
+// Enough of a file to tell text from binary data.
+constexpr qint64 kJudgedBytes = 8000;
 
 bool isBreak(QChar c)
 {
@@ -116,6 +121,23 @@ QString cDocumentLoader::toDisplayText(QString text)
     replaceAll(text, "[emph]", "<emph>");
     replaceAll(text, "[/emph]", "</emph>");
     return text;
+}
+
+cDocumentLoader::Refusal cDocumentLoader::refusal(const QString& path)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        return Refusal::Missing;
+    QFile file(path);
+    if (info.isDir() || !file.open(QIODevice::ReadOnly))
+        return Refusal::Unreadable;
+    const QByteArray head = file.read(kJudgedBytes);
+    if (file.error() != QFile::NoError)
+        return Refusal::Unreadable;
+    // RTF is judged by its reader, which skips the binary data (pictures) it may hold.
+    if (RtfReader::looksLikeRtf(head) || TextCodec::looksLikeText(head))
+        return Refusal::None;
+    return Refusal::NotText;
 }
 
 std::unique_ptr<QTextDocument> cDocumentLoader::load(const QString& path, bool* readOk)

@@ -35,6 +35,12 @@ public:
     // ligatures are lost. load() sets its document's default font accordingly.
     static bool needsShaping(QStringView text);
 
+    // Why a file cannot be shown as a document, judged before anything is read in full:
+    // it is not there, it cannot be read, or its first bytes are not text (an image, a
+    // program).
+    enum class Refusal { None, Missing, Unreadable, NotText };
+    static Refusal refusal(const QString& path);
+
     // A new document holding the file as shown. A file that cannot be read gives an empty
     // document and false. Safe to call on a worker thread: it touches no widget.
     static std::unique_ptr<QTextDocument> load(const QString& path, bool* readOk = nullptr);

@@ -64,7 +64,9 @@ void frmMain::openFromCommandLine(const QString& document)
         return;
     }
     log("Loading " + document);
-    OpenDocument(document);
+    // A book that could not be opened has been reported; there is nothing to read.
+    if (!OpenDocument(document))
+        return;
     log("Reading " + document);
     cmdRead_Click();
 }

@@ -96,6 +96,8 @@ TEST(TextCodec, Utf16AndUtf32AreRead)
     for (uint c : ucs4)
         utf32.append(reinterpret_cast<const char*>(&c), 4);
     EXPECT_EQ(TextCodec::decode(utf32), text);
+    // A few zero bytes in a short file are no sign of UTF-16.
+    EXPECT_TRUE(TextCodec::decode(QByteArray("ELF\0\1<tag\0>Hi.\xFF", 15)).startsWith("ELF"));
 }
 
 TEST(TextCodec, BinaryFilesAreNotText)
