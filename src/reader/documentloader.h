@@ -27,7 +27,8 @@ public:
     // and laying out grows with its blocks; on screen, and in toPlainText() ('\n' for
     // both), nothing changes. A paragraph is closed after kMaxJoinedLength characters so
     // that no block grows without bound.
-    static QString toParagraphs(const QString& text);
+    // shaped, when given, tells whether the text needsShaping(), found on the way.
+    static QString toParagraphs(QString text, bool* shaped = nullptr);
     static constexpr int kMaxJoinedLength = 2000;
     // Whether the text holds characters that are drawn wrongly without the font's shaping
     // (joining scripts, combining marks, emoji). Other text is drawn unshaped: laying out

@@ -63,8 +63,12 @@ TEST(DocumentLoader, TextAndHtmlGoThroughTheConversionWithEmphasis)
                   "A <emph>bold</emph> and <emph>stressed</emph> word & more.")
             << name.toStdString();
     }
-    // Only the exact lower-case tags become markers.
+    // Only the exact lower-case tags become markers, wherever they stand, and the book's
+    // own bracketed words become markers as well.
     EXPECT_FALSE(cDocumentLoader::toDisplayText("<B>x</B>").contains("emph"));
+    EXPECT_EQ(cDocumentLoader::toDisplayText("<b><<em>x</em>\x01[emph] [/emph</b>"),
+              "<emph><<emph>x</emph> <emph> [/emph</emph>");
+    EXPECT_EQ(cDocumentLoader::toDisplayText("<em"), "<em");
     EXPECT_EQ(cDocumentLoader::toDisplayText("<html><head><title>T</title></head><body><p>Hi."
                                              "<br>There.</p></body></html>")
                   .trimmed(),
