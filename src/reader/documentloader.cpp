@@ -13,6 +13,10 @@
 #include <algorithm>
 #include <utility>
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 namespace {
 
 bool isControl(char16_t c)
@@ -86,6 +90,21 @@ void showEmphasis(QString& text)
             d[i + (at[1] == u'/' ? 6 : 5)] = QChar(u'>');
         }
     }
+}
+
+// A book of more than 16 MB is held in buffers beyond glibc's largest threshold for mapping
+// memory (32 MB): each of them was mapped afresh from the system, every page faulted and
+// zeroed, and handed back when freed, so that such a book cost more per megabyte than a
+// smaller one. Kept on the heap, the buffers of one book serve the next.
+void keepLargeBuffers()
+{
+#if defined(__GLIBC__)
+    static const bool kept = [] {
+        constexpr int kLargest = 256 * 1024 * 1024;
+        return mallopt(M_MMAP_THRESHOLD, kLargest) == 1 && mallopt(M_TRIM_THRESHOLD, kLargest) == 1;
+    }();
+    Q_UNUSED(kept);
+#endif
 }
 
 bool readBytes(const QString& path, QByteArray& bytes)
@@ -204,6 +223,7 @@ cDocumentLoader::Refusal cDocumentLoader::refusal(const QString& path)
 
 std::unique_ptr<QTextDocument> cDocumentLoader::load(const QString& path, bool* readOk)
 {
+    keepLargeBuffers();
     auto doc = std::make_unique<QTextDocument>();
     bool ok = false;
     bool shaped = false;
