@@ -42,6 +42,8 @@ QString unreadable(const QString& path, QString& text)
         return "cannot read " + path + ": no such file";
     if (info.isDir())
         return "cannot read " + path + ": it is a folder";
+    if (cDocumentLoader::refusal(path) == cDocumentLoader::Refusal::NotText)
+        return "cannot read " + path + ": not a text document";
     // Converted exactly as the reader window shows it, so HTML and RTF books sound alike
     // read aloud and read into a file.
     if (!cDocumentLoader::loadText(path, text))

@@ -2,30 +2,109 @@
 
 #include "files/filesubs.h"
 #include "platform/rtf/rtfreader.h"
+#include "platform/textcodec.h"
 #include "text/sharedhtml.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QFont>
 #include <QTextDocument>
 
+#include <algorithm>
 #include <utility>
+
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 namespace {
 
-void replaceAll(QString& text, const char* from, const char* to)
+bool isControl(char16_t c)
 {
-    text.replace(QLatin1StringView(from), QLatin1StringView(to), Qt::CaseSensitive);
+    return (c < 0x20 && c != u'\t' && c != u'\r' && c != u'\n') || (c >= 0x7F && c < 0xA0);
 }
 
-void blankControlCharacters(QString& text)
+// The emphasis tags that survive the conversion, and their bracketed stand-ins.
+struct Emphasis {
+    QStringView tag;
+    QStringView standIn;
+};
+constexpr Emphasis kEmphasis[] = {
+    {u"<em>", u"[emph]"}, {u"</em>", u"[/emph]"}, {u"<b>", u"[emph]"}, {u"</b>", u"[/emph]"}};
+
+// The stand-in for an exact, lower-case emphasis tag at i, or nullptr.
+const Emphasis* emphasisAt(QStringView text, qsizetype i)
 {
-    QChar* data = text.data();
-    const qsizetype n = text.size();
-    for (qsizetype i = 0; i < n; ++i) {
-        const char16_t c = data[i].unicode();
-        if ((c < 0x20 && c != u'\t' && c != u'\r' && c != u'\n') || (c >= 0x7F && c < 0xA0))
-            data[i] = QChar(u' ');
+    for (const Emphasis& e : kEmphasis) {
+        if (text.sliced(i).startsWith(e.tag))
+            return &e;
     }
+    return nullptr;
+}
+
+// Blanks control characters and puts the stand-ins in, in one pass over a book that has no
+// emphasis (most have none) and two over one that has. Each pass over a large book costs
+// far more than its instructions once the book no longer fits in the processor's cache.
+void markEmphasis(QString& text)
+{
+    QChar* d = text.data();
+    const qsizetype n = text.size();
+    qsizetype growth = 0;
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = d[i].unicode();
+        if (c == u'<') {
+            if (const Emphasis* e = emphasisAt(text, i))
+                growth += e->standIn.size() - e->tag.size();
+        } else if (isControl(c)) {
+            d[i] = QChar(u' ');
+        }
+    }
+    if (growth == 0)
+        return;
+    QString out;
+    out.reserve(n + growth);
+    qsizetype copied = 0;
+    for (qsizetype i = text.indexOf(u'<'); i >= 0; i = text.indexOf(u'<', i + 1)) {
+        if (const Emphasis* e = emphasisAt(text, i)) {
+            out.append(QStringView(text).sliced(copied, i - copied));
+            out.append(e->standIn);
+            copied = i + e->tag.size();
+            i = copied - 1;
+        }
+    }
+    out.append(QStringView(text).sliced(copied));
+    text = std::move(out);
+}
+
+// The stand-ins become the visible markers; they are as long as the markers, so in place.
+void showEmphasis(QString& text)
+{
+    qsizetype i = text.indexOf(u'[');
+    if (i < 0)
+        return;
+    QChar* d = text.data();
+    for (; i >= 0; i = text.indexOf(u'[', i + 1)) {
+        const QStringView at = QStringView(text).sliced(i);
+        if (at.startsWith(u"[emph]") || at.startsWith(u"[/emph]")) {
+            d[i] = QChar(u'<');
+            d[i + (at[1] == u'/' ? 6 : 5)] = QChar(u'>');
+        }
+    }
+}
+
+// A book of more than 16 MB is held in buffers beyond glibc's largest threshold for mapping
+// memory (32 MB): each of them was mapped afresh from the system, every page faulted and
+// zeroed, and handed back when freed, so that such a book cost more per megabyte than a
+// smaller one. Kept on the heap, the buffers of one book serve the next.
+void keepLargeBuffers()
+{
+#if defined(__GLIBC__)
+    static const bool kept = [] {
+        constexpr int kLargest = 256 * 1024 * 1024;
+        return mallopt(M_MMAP_THRESHOLD, kLargest) == 1 && mallopt(M_TRIM_THRESHOLD, kLargest) == 1;
+    }();
+    Q_UNUSED(kept);
+#endif
 }
 
 bool readBytes(const QString& path, QByteArray& bytes)
@@ -36,6 +115,9 @@ bool readBytes(const QString& path, QByteArray& bytes)
     bytes = file.readAll();
     return file.error() == QFile::NoError;
 }
+
+// Enough of a file to tell text from binary data.
+constexpr qint64 kJudgedBytes = 8000;
 
 bool isBreak(QChar c)
 {
@@ -50,17 +132,33 @@ constexpr std::pair<char16_t, char16_t> kShapedRanges[] = {
     {0xA800, 0xABFF}, {0xD800, 0xDFFF}, {0xFB1D, 0xFE0F}, {0xFE20, 0xFE2F}, {0xFE70, 0xFEFE},
 };
 
+bool isShaped(QChar c)
+{
+    const char16_t u = c.unicode();
+    if (u < 0x0300)
+        return false;
+    for (const auto& [first, last] : kShapedRanges) {
+        if (u >= first && u <= last)
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
-QString cDocumentLoader::toParagraphs(const QString& text)
+QString cDocumentLoader::toParagraphs(QString text, bool* shaped)
 {
-    QString out(text.size(), Qt::Uninitialized);
-    QChar* o = out.data();
-    const QChar* in = text.constData();
+    // Written over the text itself: the joined text is never longer, and a second copy of a
+    // large book would cost more than the joining.
+    QChar* const out = text.data();
+    QChar* o = out;
+    const QChar* in = out;
     const qsizetype n = text.size();
     qsizetype blockLength = 0;
+    bool shaping = false;
     for (qsizetype i = 0; i < n; ++i) {
         if (!isBreak(in[i])) {
+            shaping = shaping || isShaped(in[i]);
             *o++ = in[i];
             ++blockLength;
             continue;
@@ -74,22 +172,15 @@ QString cDocumentLoader::toParagraphs(const QString& text)
         *o++ = QChar(paragraph ? QChar::ParagraphSeparator : QChar::LineSeparator);
         blockLength = paragraph ? 0 : blockLength + 1;
     }
-    out.truncate(o - out.constData());
-    return out;
+    text.truncate(o - out);
+    if (shaped)
+        *shaped = shaping;
+    return text;
 }
 
 bool cDocumentLoader::needsShaping(QStringView text)
 {
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
-        if (u < 0x0300)
-            continue;
-        for (const auto& [first, last] : kShapedRanges) {
-            if (u >= first && u <= last)
-                return true;
-        }
-    }
-    return false;
+    return std::any_of(text.begin(), text.end(), isShaped);
 }
 
 QString cDocumentLoader::cleanPath(const QString& path)
@@ -107,19 +198,32 @@ bool cDocumentLoader::isRtf(const QString& path)
 QString cDocumentLoader::toDisplayText(QString text)
 {
     // Bracketed stand-ins survive the tag stripping; exact case, as books write them.
-    replaceAll(text, "<em>", "[emph]");
-    replaceAll(text, "</em>", "[/emph]");
-    replaceAll(text, "<b>", "[emph]");
-    replaceAll(text, "</b>", "[/emph]");
-    blankControlCharacters(text);
+    markEmphasis(text);
     cSharedHTML::instance().HtmlToPlainText(text);
-    replaceAll(text, "[emph]", "<emph>");
-    replaceAll(text, "[/emph]", "</emph>");
+    showEmphasis(text);
     return text;
+}
+
+cDocumentLoader::Refusal cDocumentLoader::refusal(const QString& path)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        return Refusal::Missing;
+    QFile file(path);
+    if (info.isDir() || !file.open(QIODevice::ReadOnly))
+        return Refusal::Unreadable;
+    const QByteArray head = file.read(kJudgedBytes);
+    if (file.error() != QFile::NoError)
+        return Refusal::Unreadable;
+    // RTF is judged by its reader, which skips the binary data (pictures) it may hold.
+    if (RtfReader::looksLikeRtf(head) || TextCodec::looksLikeText(head))
+        return Refusal::None;
+    return Refusal::NotText;
 }
 
 std::unique_ptr<QTextDocument> cDocumentLoader::load(const QString& path, bool* readOk)
 {
+    keepLargeBuffers();
     auto doc = std::make_unique<QTextDocument>();
     bool ok = false;
     bool shaped = false;
@@ -134,8 +238,7 @@ std::unique_ptr<QTextDocument> cDocumentLoader::load(const QString& path, bool* 
         QString text;
         ok = cSharedFileSubs::instance().LoadTextFile(path, text);
         if (ok) {
-            const QString shown = toParagraphs(toDisplayText(std::move(text)));
-            shaped = needsShaping(shown);
+            const QString shown = toParagraphs(toDisplayText(std::move(text)), &shaped);
             doc->setPlainText(shown);
         }
     }

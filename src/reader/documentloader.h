@@ -27,13 +27,20 @@ public:
     // and laying out grows with its blocks; on screen, and in toPlainText() ('\n' for
     // both), nothing changes. A paragraph is closed after kMaxJoinedLength characters so
     // that no block grows without bound.
-    static QString toParagraphs(const QString& text);
+    // shaped, when given, tells whether the text needsShaping(), found on the way.
+    static QString toParagraphs(QString text, bool* shaped = nullptr);
     static constexpr int kMaxJoinedLength = 2000;
     // Whether the text holds characters that are drawn wrongly without the font's shaping
     // (joining scripts, combining marks, emoji). Other text is drawn unshaped: laying out
     // and highlighting a long book costs about half as much, and only kerning and
     // ligatures are lost. load() sets its document's default font accordingly.
     static bool needsShaping(QStringView text);
+
+    // Why a file cannot be shown as a document, judged before anything is read in full:
+    // it is not there, it cannot be read, or its first bytes are not text (an image, a
+    // program).
+    enum class Refusal { None, Missing, Unreadable, NotText };
+    static Refusal refusal(const QString& path);
 
     // A new document holding the file as shown. A file that cannot be read gives an empty
     // document and false. Safe to call on a worker thread: it touches no widget.

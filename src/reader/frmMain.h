@@ -59,8 +59,9 @@ public:
     bool isShutDown() const { return m_shutDown; }
 
     // Shows the document at its bookmark and names it in the caption, remembering the
-    // place in the one being left. False when the file could not be read: the box is
-    // then empty, but the caption and CurrentFile still name the file.
+    // place in the one being left. A file that is missing, unreadable or not text is
+    // refused with a message, and what was shown stays; false then, and also when the
+    // file could not be read after all (the box is then empty, but named after it).
     bool OpenDocument(const QString& path);
     QString CurrentFile() const { return m_currentFile; }
     clsTalker* Talker() const { return m_talker.get(); }

@@ -1,4 +1,5 @@
 // The reader window's documents: opening, loading, reloading and the font buttons.
+#include "diagnostics/userprompt.h"
 #include "files/fileselect.h"
 #include "files/filesubs.h"
 #include "reader/bookmarks.h"
@@ -28,6 +29,21 @@ namespace {
 constexpr qint64 kBackgroundBytes = 1024 * 1024;
 // QFont refuses point sizes beyond this.
 constexpr qreal kLargestPointSize = 1638;
+
+QString refusalText(cDocumentLoader::Refusal refusal)
+{
+    switch (refusal) {
+    case cDocumentLoader::Refusal::Missing:
+        return QStringLiteral("The file cannot be found: ");
+    case cDocumentLoader::Refusal::Unreadable:
+        return QStringLiteral("The file cannot be read: ");
+    case cDocumentLoader::Refusal::NotText:
+        return QStringLiteral("This is not a text document: ");
+    case cDocumentLoader::Refusal::None:
+        break;
+    }
+    return {};
+}
 
 } // namespace
 
@@ -83,12 +99,19 @@ bool frmMain::OpenDocument(const QString& path)
     const WorkScope work(*this);
     if (shuttingDown())
         return false;
+    const QString file = cDocumentLoader::cleanPath(path);
+    // Nothing changes for a file that cannot be shown: the document on display stays, at
+    // its place, and no bookmark is kept for the file.
+    const QString refused = refusalText(cDocumentLoader::refusal(file));
+    if (!refused.isEmpty()) {
+        cUserPrompt::current().message(cSharedLang::instance().GetTranslation(refused) + file);
+        return false;
+    }
     // The library opens books without stopping first; a reading of text that is about to
     // disappear would go on highlighting the new one at random.
     if (m_talker && m_talker->isBusy())
         StopReading();
     storeBookmark();
-    const QString file = cDocumentLoader::cleanPath(path);
     // Until the new book shows, the box holds no place worth keeping: a shutdown meanwhile
     // keeps the stored ones.
     m_currentFile.clear();

@@ -54,8 +54,8 @@ void frmMain::openFromCommandLine(const QString& document)
         return;
     }
     log("Loading " + document);
-    OpenDocument(document);
-    if (shuttingDown())
+    // A book that could not be opened has been reported; there is nothing to read.
+    if (!OpenDocument(document) || shuttingDown())
         return;
     log("Reading " + document);
     cmdRead_Click();

@@ -171,6 +171,8 @@ TEST_F(ParloCli, RefusesWhatItCannotDo)
     const QString out = home.file("out.wav");
     expectRefused({"--wav", out, home.file("missing.txt")}, "missing.txt");
     expectRefused({"--wav", out, home.path()}, home.path());
+    const QString image = write("cover.txt", QByteArray("\x89PNG\r\n\x1A\n\0\0\0\rIHDR", 16));
+    expectRefused({"--wav", out, image}, "cover.txt: not a text document");
     expectRefused({"--wav", home.file("no/such/folder/out.wav"), in}, "no/such/folder/out.wav");
     expectRefused({"--voice", "999", "--wav", out, in}, "999");
     expectRefused({"--voice", "0", "--wav", out, in}, "0");

@@ -63,8 +63,12 @@ TEST(DocumentLoader, TextAndHtmlGoThroughTheConversionWithEmphasis)
                   "A <emph>bold</emph> and <emph>stressed</emph> word & more.")
             << name.toStdString();
     }
-    // Only the exact lower-case tags become markers.
+    // Only the exact lower-case tags become markers, wherever they stand, and the book's
+    // own bracketed words become markers as well.
     EXPECT_FALSE(cDocumentLoader::toDisplayText("<B>x</B>").contains("emph"));
+    EXPECT_EQ(cDocumentLoader::toDisplayText("<b><<em>x</em>\x01[emph] [/emph</b>"),
+              "<emph><<emph>x</emph> <emph> [/emph</emph>");
+    EXPECT_EQ(cDocumentLoader::toDisplayText("<em"), "<em");
     EXPECT_EQ(cDocumentLoader::toDisplayText("<html><head><title>T</title></head><body><p>Hi."
                                              "<br>There.</p></body></html>")
                   .trimmed(),
@@ -221,4 +225,28 @@ TEST(ReadingController, VoiceTagsMoveTheHighlightOncePerPiece)
     // each, so it runs one sentence ahead of the voice from then on.
     const QString text = "Hello [v:2]world. Second. Third.";
     EXPECT_EQ(highlights(text, 0, 3), (QStringList{"Hello [v:2]world.", "Second.", "Third."}));
+}
+
+// Books in other encodings than UTF-8 and Windows-1252 are shown as written and are never
+// taken for binary files; an RTF file may carry binary pictures and is still a document.
+TEST(DocumentLoader, BooksInOtherEncodingsAreShownAndNotRefused)
+{
+    ScopedProgramHome home;
+    writeBytes(home.file("latin3.txt"),
+               "Character set encoding: ISO-8859-3\r\n\r\nLa Karavano: anka\xFD \xE6iuj.\r\n");
+    writeBytes(home.file("cyrillic.htm"), "<html><head><meta http-equiv=\"Content-Type\" "
+                                          "content=\"text/html; charset=koi8-r\"></head>"
+                                          "<body><p>\xED\xC9\xD2.</p></body></html>");
+    const QString utf16 = QString::fromUtf8("Čapek: “R.U.R.”\r\n");
+    writeBytes(home.file("utf16.txt"),
+               "\xFF\xFE" +
+                   QByteArray(reinterpret_cast<const char*>(utf16.utf16()), utf16.size() * 2));
+    writeBytes(home.file("picture.rtf"),
+               "{\\rtf1\\ansi Text {\\pict\\bin4 " + QByteArray(4, '\0') + "} more.\\par}");
+    for (const QString name : {"latin3.txt", "cyrillic.htm", "utf16.txt", "picture.rtf"})
+        EXPECT_EQ(cDocumentLoader::refusal(home.file(name)), cDocumentLoader::Refusal::None)
+            << name.toStdString();
+    EXPECT_TRUE(shown(home.file("latin3.txt")).endsWith(QString::fromUtf8("ankaŭ ĉiuj.\n")));
+    EXPECT_EQ(shown(home.file("cyrillic.htm")).trimmed(), QString::fromUtf8("Мир."));
+    EXPECT_EQ(shown(home.file("utf16.txt")), QString::fromUtf8("Čapek: “R.U.R.”\n"));
 }

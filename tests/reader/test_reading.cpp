@@ -9,9 +9,11 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
+#include <QMenu>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTextBlock>
@@ -130,15 +132,62 @@ TEST_F(Reading, PronunciationsMenuOpensTheEditor)
     window->ShutDown();
 }
 
-TEST_F(Reading, UnreadableFileEmptiesTheBoxButIsNamed)
+// A file that is not there, cannot be read or is no text is refused with a message; the
+// book on display stays as it was, and no bookmark is ever kept for the refused file.
+TEST_F(Reading, FilesThatCannotBeShownAreRefusedAndChangeNothing)
 {
-    const QString text = book("a.txt", "Some text.");
+    const QString text = book("a.txt", "Some text. More text.");
+    QByteArray png("\x89PNG\r\n\x1A\n\0\0\0\rIHDR\0\0\x01\0", 20);
+    const QString image = book("cover.txt", png + QByteArray(300, '\x07'));
+    ASSERT_TRUE(QDir(home.path()).mkdir("folder.txt"));
     auto window = start();
-    window->OpenDocument(text);
-    EXPECT_FALSE(window->OpenDocument(home.file("gone.txt")));
-    EXPECT_TRUE(box(*window)->toPlainText().isEmpty());
-    EXPECT_EQ(window->CurrentFile(), home.file("gone.txt"));
-    EXPECT_EQ(window->windowTitle(), "Parlo - gone.txt");
+    ASSERT_TRUE(window->OpenDocument(text));
+    setCursor(*window, 6);
+    const std::pair<QString, QString> refused[] = {
+        {home.file("gone.txt"), "The file cannot be found: "},
+        {home.file("folder.txt"), "The file cannot be read: "},
+        {image, "This is not a text document: "},
+    };
+    for (const auto& [path, message] : refused) {
+        prompt.messages.clear();
+        EXPECT_FALSE(window->OpenDocument('"' + path + '"'));
+        EXPECT_EQ(prompt.messages, QStringList{message + path});
+        EXPECT_EQ(box(*window)->toPlainText(), "Some text. More text.");
+        EXPECT_EQ(box(*window)->textCursor().position(), 6);
+        EXPECT_EQ(window->CurrentFile(), text);
+        EXPECT_EQ(window->windowTitle(), "Parlo - a.txt");
+    }
+    // The message is in the user's language.
+    const QList<QAction*> languages = window->findChild<QMenu*>("mnuLang")->actions();
+    for (int i = 0; i < languages.size(); ++i) {
+        if (languages[i]->text() == "Deutsch")
+            window->chooseLanguage(i);
+    }
+    prompt.messages.clear();
+    window->OpenDocument(home.file("gone.txt"));
+    EXPECT_EQ(prompt.messages,
+              QStringList{"Die Datei wurde nicht gefunden: " + home.file("gone.txt")});
+    window->chooseLanguage(0);
+
+    window->OpenDocument(book("b.txt", "Other."));
+    window->ShutDown();
+    const QString bookmarks = QString::fromUtf8(readBytes(home.file("BookMarks.ini")));
+    EXPECT_TRUE(bookmarks.contains("A.TXT")) << bookmarks.toStdString();
+    for (const QString name : {"gone", "GONE", "folder", "FOLDER", "cover", "COVER"})
+        EXPECT_FALSE(bookmarks.contains(name)) << bookmarks.toStdString();
+}
+
+TEST_F(Reading, CommandLineBookThatIsNotThereIsReportedAndNotRead)
+{
+    auto window = start();
+    const qsizetype spoken = m_voice->spoken.size();
+    window->openFromCommandLine(home.file("no_such_book.txt"));
+    EXPECT_EQ(prompt.messages,
+              QStringList{"The file cannot be found: " + home.file("no_such_book.txt")});
+    EXPECT_TRUE(window->CurrentFile().isEmpty());
+    EXPECT_FALSE(window->Talker()->IsReading());
+    EXPECT_EQ(m_voice->spoken.size(), spoken);
+    EXPECT_FALSE(window->windowTitle().contains("no_such_book"));
     window->ShutDown();
 }
 

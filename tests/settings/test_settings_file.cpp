@@ -179,6 +179,12 @@ TEST(SettingsFile, EncodingsAndPaths)
     // A byte-order mark is not part of the first name.
     loadBytes(settings, home, "\xef\xbb\xbfLASTENGINE, 2 \r\n");
     EXPECT_EQ(settings.SettingNameByIndex(1), "LASTENGINE");
+    // Nor when the bytes after it are not UTF-8.
+    loadBytes(settings, home,
+              "\xef\xbb\xbfLANGID,Fran\xe7"
+              "ais\r\n");
+    EXPECT_EQ(settings.SettingNameByIndex(1), "LANGID");
+    EXPECT_EQ(settings.RetrieveSetting("LangID").toString(), QString::fromUtf8("Français"));
 
     const QString folder = home.path() + QString::fromUtf8("/my settings ü");
     ASSERT_TRUE(QDir().mkpath(folder));
