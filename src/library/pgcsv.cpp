@@ -2,6 +2,8 @@
 
 #include "platform/textcodec.h"
 
+#include <QStringDecoder>
+
 #include <cstring>
 
 namespace PgCsv {
@@ -125,6 +127,13 @@ private:
 
     QString text(const char* begin, qsizetype length) const
     {
+        if (m_utf8 && length >= 3 && std::memcmp(begin, "\xEF\xBB\xBF", 3) == 0) {
+            // QString::fromUtf8 would drop U+FEFF at the start of a field as a byte-order mark.
+            QStringDecoder decoder(QStringDecoder::Utf8,
+                                   QStringDecoder::Flag::Stateless |
+                                       QStringDecoder::Flag::ConvertInitialBom);
+            return decoder.decode(QByteArrayView(begin, length));
+        }
         if (m_utf8)
             return QString::fromUtf8(begin, length);
         return TextCodec::decodeWin1252(QByteArray(begin, length));

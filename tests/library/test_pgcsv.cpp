@@ -18,6 +18,9 @@ QByteArray fixture(const char* name)
 
 using Records = QList<QStringList>;
 
+// Built from the character: QString drops a byte-order mark that starts UTF-8 it converts.
+const QString kBom = QString(QChar(0xFEFF));
+
 struct CsvCase {
     const char* name;
     QByteArray bytes;
@@ -50,6 +53,11 @@ TEST(PgCsv, ReadsWhatRfc4180Allows)
         {"blank lines are no records", "\n\r\na\n\n\nb\n", {{"a"}, {"b"}}, 0},
         {"blanks belong to the field", " a , b \n", {{" a ", " b "}}, 0},
         {"UTF-8", "Les Misérables,Brontë\n", {{"Les Misérables", "Brontë"}}, 0},
+        {"U+FEFF starting a field is kept",
+         "a,\xEF\xBB\xBF"
+         "b\n\"\xEF\xBB\xBF\xEF\xBB\xBF\"\n",
+         {{"a", kBom + "b"}, {kBom + kBom}},
+         0},
         {"Windows-1252 when not UTF-8", "Mis\xE9rables,\x93q\x94\n", {{"Misérables", "“q”"}}, 0},
         // Broken records: each costs itself and nothing after it.
         {"a quote never closed", "1,\"open\n2,b\n3,\"c\"\n", {{"2", "b"}, {"3", "c"}}, 1},
