@@ -131,6 +131,11 @@ QString bookPath(const QString& number)
     return QStringLiteral("/cache/epub/%1/pg%1.txt").arg(number);
 }
 
+bool isSitePath(const QString& path)
+{
+    return path.startsWith(QStringLiteral("/cache/epub/"));
+}
+
 QList<CatalogueParse::Record> indexRecords(const QList<Book>& books)
 {
     QList<CatalogueParse::Record> records;

@@ -36,6 +36,9 @@ Catalogue fromCsv(const QByteArray& csv);
 
 // The path of book N's plain text on today's site.
 QString bookPath(const QString& number);
+// Whether a path of GutIndex.txt came from the CSV, and so is resolved against the root of
+// the CSV's site rather than against the mirror's folder of the listing.
+bool isSitePath(const QString& path);
 
 // The lines of GutIndex.txt for the books.
 QList<CatalogueParse::Record> indexRecords(const QList<Book>& books);

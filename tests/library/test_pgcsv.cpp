@@ -193,6 +193,11 @@ TEST(PgCatalogue, BooksComeFromTheRootOfTheCatalogueSite)
                                  "file:///tmp/pg_catalog.csv", "http://"})
         EXPECT_EQ(PgCatalogue::siteRoot(unusable), "") << unusable;
 
+    // Only today's paths go to the site's root; a mirror's and Australia's stay as they were.
+    EXPECT_TRUE(PgCatalogue::isSitePath(PgCatalogue::bookPath("7")));
+    EXPECT_FALSE(PgCatalogue::isSitePath("/1/4/0/1400/1400.txt"));
+    EXPECT_FALSE(PgCatalogue::isSitePath("/etext98/2city12.txt"));
+    EXPECT_FALSE(PgCatalogue::isSitePath("/ebooks24/2400261h.html"));
     EXPECT_EQ(PgCatalogue::bookUrl("https://www.gutenberg.org", "/cache/epub/7/pg7.txt"),
               "https://www.gutenberg.org/cache/epub/7/pg7.txt");
     EXPECT_EQ(PgCatalogue::bookUrl("http://127.0.0.1:8080/", "/cache/epub/7/pg7.txt"),
