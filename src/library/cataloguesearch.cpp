@@ -106,11 +106,16 @@ bool hasLanguage(QStringView languages, QStringView code)
     const QStringView wanted = code.trimmed();
     if (wanted.isEmpty())
         return true;
-    for (QStringView part : languages.split(u';')) {
-        for (QStringView language : part.split(u',')) {
-            if (language.trimmed().compare(wanted, Qt::CaseInsensitive) == 0)
-                return true;
-        }
+    // Called for every row on every keystroke: no lists made.
+    qsizetype start = 0;
+    while (start <= languages.size()) {
+        qsizetype end = start;
+        while (end < languages.size() && languages[end] != u';' && languages[end] != u',')
+            ++end;
+        if (languages.sliced(start, end - start).trimmed().compare(wanted, Qt::CaseInsensitive) ==
+            0)
+            return true;
+        start = end + 1;
     }
     return false;
 }

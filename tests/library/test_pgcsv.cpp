@@ -265,6 +265,9 @@ TEST(CatalogueSearch, LanguageCodes)
     EXPECT_TRUE(CatalogueSearch::hasLanguage(u"hu; en", u"en"));
     EXPECT_TRUE(CatalogueSearch::hasLanguage(u"fr", u""));
     EXPECT_TRUE(CatalogueSearch::hasLanguage(u"", u" "));
+    EXPECT_TRUE(CatalogueSearch::hasLanguage(u"fr,en", u"en"));
+    EXPECT_TRUE(CatalogueSearch::hasLanguage(u" de ;en ", u" en"));
+    EXPECT_FALSE(CatalogueSearch::hasLanguage(u"fr;", u"en"));
     EXPECT_FALSE(CatalogueSearch::hasLanguage(u"en", u"e"));
     EXPECT_FALSE(CatalogueSearch::hasLanguage(u"enm", u"en"));
     EXPECT_FALSE(CatalogueSearch::hasLanguage(u"", u"en"));
