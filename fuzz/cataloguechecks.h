@@ -4,6 +4,9 @@
 // and the test that replays their corpora: each check returns what went wrong, or an empty
 // string.
 #include "library/catalogueparse.h"
+#include "library/cataloguesearch.h"
+#include "library/pgcatalogue.h"
+#include "library/pgcsv.h"
 
 #include <QString>
 #include <QStringList>
@@ -125,6 +128,44 @@ inline QString checkAustralian(const QByteArray& bytes)
         if (again.records != result.records)
             return QStringLiteral("the unwrapped catalogue reads differently");
     }
+    return {};
+}
+
+// pg_catalog.csv: the records read back as written, and the catalogue made of the same bytes
+// has only well-formed lines, each book found again by its own title and author.
+inline QString checkCsv(const QByteArray& bytes)
+{
+    const PgCsv::Table table = PgCsv::parse(bytes);
+    QByteArray written;
+    for (const QStringList& record : table.records) {
+        if (record.isEmpty())
+            return QStringLiteral("a record without fields");
+        written += PgCsv::recordLine(record);
+    }
+    // A first field that starts with U+FEFF would be read back as a byte-order mark.
+    if (table.records.isEmpty() || !table.records[0][0].startsWith(QChar(0xFEFF))) {
+        const PgCsv::Table again = PgCsv::parse(written);
+        if (again.records != table.records || again.skipped != 0)
+            return QStringLiteral("the records do not read back as written");
+    }
+
+    const PgCatalogue::Catalogue catalogue = PgCatalogue::fromCsv(bytes);
+    if (catalogue.skipped < table.skipped || catalogue.otherTypes < 0)
+        return QStringLiteral("skipped records not counted");
+    for (const PgCatalogue::Book& book : catalogue.books) {
+        const QString number = book.path.section(u'/', 3, 3);
+        if (book.path != PgCatalogue::bookPath(number) || number.isEmpty() || number.contains(u','))
+            return "a path of the wrong shape: " + book.path;
+        const QString line = CatalogueParse::Record{book.path, book.title}.line();
+        if (book.title.isEmpty() || book.title != book.title.trimmed() ||
+            CatalogueParse::lines(line.toUtf8()).size() != 1)
+            return "a title that should not be: " + book.title;
+        if (!CatalogueSearch::matches(book.title, book.title, book.author) ||
+            !CatalogueSearch::matches(book.author, book.title, book.author))
+            return "a book not found by its own title and author: " + line;
+    }
+    if (PgCatalogue::readDetails(PgCatalogue::detailsFile(catalogue.books)) != catalogue.books)
+        return QStringLiteral("the richer catalogue does not read back as written");
     return {};
 }
 

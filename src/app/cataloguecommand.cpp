@@ -65,17 +65,28 @@ int build()
 {
     TerminalReport report;
     cCatalogueBuilder builder(report);
-    // As the library window enables Regen Catalogue only when both sources are there.
-    if (!builder.hasFile(cCatalogueBuilder::kListing) ||
-        !builder.hasFile(cCatalogueBuilder::kIndex)) {
-        report.message(QStringLiteral("Cannot create catalog. Please download and try again."));
-        return 1;
+    int records = -1;
+    // Today's catalogue stands in for a mirror's listing only where there is no listing.
+    if (!builder.hasFile(cCatalogueBuilder::kListing) && builder.hasFile(cCatalogueBuilder::kCsv)) {
+        records = builder.ParsePgCatalog();
+        if (builder.skippedRecords() > 0)
+            std::fprintf(stderr, "parlo: %d records of %s could not be read and were left out\n",
+                         builder.skippedRecords(), qPrintable(cCatalogueBuilder::kCsv));
+        if (records < 0)
+            return report.messageShown() ? 1 : cannotWrite(builder, cCatalogueBuilder::kCatalogue);
+    } else {
+        // As the library window enables Regen Catalogue only when both sources are there.
+        if (!builder.hasFile(cCatalogueBuilder::kListing) ||
+            !builder.hasFile(cCatalogueBuilder::kIndex)) {
+            report.message(QStringLiteral("Cannot create catalog. Please download and try again."));
+            return 1;
+        }
+        if (!builder.ParseLSLR())
+            return cannotWrite(builder, cCatalogueBuilder::kFileList);
+        records = builder.ParseGutindexAll();
+        if (records < 0)
+            return report.messageShown() ? 1 : cannotWrite(builder, cCatalogueBuilder::kCatalogue);
     }
-    if (!builder.ParseLSLR())
-        return cannotWrite(builder, cCatalogueBuilder::kFileList);
-    int records = builder.ParseGutindexAll();
-    if (records < 0)
-        return report.messageShown() ? 1 : cannotWrite(builder, cCatalogueBuilder::kCatalogue);
     if (builder.hasFile(cCatalogueBuilder::kAustralian)) {
         const int australian = builder.ParsePGAustralia();
         if (australian < 0)

@@ -18,6 +18,8 @@ const QString cCatalogueBuilder::kFileList = QStringLiteral("GutFiles.txt");
 const QString cCatalogueBuilder::kIndex = QStringLiteral("GUTINDEX.ALL");
 const QString cCatalogueBuilder::kAustralian = QStringLiteral("catalogue.txt");
 const QString cCatalogueBuilder::kCatalogue = QStringLiteral("GutIndex.txt");
+const QString cCatalogueBuilder::kCsv = QStringLiteral("pg_catalog.csv");
+const QString cCatalogueBuilder::kBooks = QStringLiteral("GutBooks.txt");
 
 namespace {
 
@@ -25,6 +27,9 @@ const QString kModule = QStringLiteral("frmGUT");
 const QString kLSLR = QStringLiteral("ParseLSLR");
 const QString kGutindexAll = QStringLiteral("ParseGutindexAll");
 const QString kPGAustralia = QStringLiteral("ParsePGAustralia");
+const QString kPgCatalog = QStringLiteral("ParsePgCatalog");
+const QString kCannotCreate =
+    QStringLiteral("Cannot create catalog. Please download and try again.");
 
 QByteArray joinLines(const QList<CatalogueParse::Record>& records)
 {
@@ -144,7 +149,7 @@ int cCatalogueBuilder::ParseGutindexAll()
     QStringList files = CatalogueParse::lines(bytes);
     if (!hasPath(files)) {
         busy.release();
-        m_report.message(QStringLiteral("Cannot create catalog. Please download and try again."));
+        m_report.message(kCannotCreate);
         return -1;
     }
     m_report.status(QStringLiteral("Recreating catalogue"));
@@ -193,4 +198,39 @@ int cCatalogueBuilder::ParsePGAustralia()
         catalogue += "\r\n";
     catalogue += joinLines(australian.records);
     return write(kCatalogue, catalogue, {}) ? int(australian.records.size()) : -1;
+}
+
+int cCatalogueBuilder::ParsePgCatalog()
+{
+    m_skipped = 0;
+    if (!hasFile(kCsv))
+        return -1;
+    BusyPointer busy(m_report);
+    m_report.status(QStringLiteral("Recreating catalogue"));
+    m_report.letEventsRun();
+    QByteArray bytes;
+    if (!read(kCsv, bytes, kPgCatalog))
+        return -1;
+    const PgCatalogue::Catalogue catalogue = PgCatalogue::fromCsv(bytes);
+    bytes.clear();
+    m_skipped = catalogue.skipped;
+    if (catalogue.books.isEmpty()) {
+        busy.release();
+        m_report.message(kCannotCreate);
+        return -1;
+    }
+    m_report.letEventsRun();
+    if (!write(kCatalogue, joinLines(PgCatalogue::indexRecords(catalogue.books)), kPgCatalog) ||
+        !write(kBooks, PgCatalogue::detailsFile(catalogue.books), kPgCatalog))
+        return -1;
+    m_report.status(QStringLiteral("Catalogue created"));
+    return int(catalogue.books.size());
+}
+
+QList<PgCatalogue::Book> cCatalogueBuilder::LoadBookDetails() const
+{
+    QByteArray bytes;
+    if (!hasFile(kBooks) || !read(kBooks, bytes, {}))
+        return {};
+    return PgCatalogue::readDetails(bytes);
 }

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "library/pgcatalogue.h"
+
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 // How the catalogue builder speaks to whoever runs it: the library window shows the texts
@@ -35,6 +38,8 @@ public:
     static const QString kIndex;      // GUTINDEX.ALL
     static const QString kAustralian; // catalogue.txt
     static const QString kCatalogue;  // GutIndex.txt
+    static const QString kCsv;        // pg_catalog.csv
+    static const QString kBooks;      // GutBooks.txt, the richer catalogue
 
     explicit cCatalogueBuilder(cCatalogueReport& report, const QString& folder = {});
 
@@ -45,6 +50,15 @@ public:
     int ParseGutindexAll();
     // catalogue.txt appended to GutIndex.txt: the number of records added, or -1.
     int ParsePGAustralia();
+    // pg_catalog.csv to GutIndex.txt and GutBooks.txt: the number of books written, or -1
+    // when no catalogue was written (no CSV, none of its records usable, a failed write).
+    // Records that could not be read are counted in skippedRecords().
+    int ParsePgCatalog();
+    int skippedRecords() const { return m_skipped; }
+    // The books of GutBooks.txt, for the columns GutIndex.txt lacks; none when there is no
+    // such file. Match them to the catalogue's lines by path: a file left from an earlier
+    // build from the CSV names none of the paths of a catalogue built from a listing.
+    QList<PgCatalogue::Book> LoadBookDetails() const;
 
     // The path of the file called name in the folder, in whatever letter case it has there;
     // the name as given when there is no such file.
@@ -57,4 +71,5 @@ private:
 
     cCatalogueReport& m_report;
     QString m_folder;
+    int m_skipped = 0;
 };

@@ -192,3 +192,62 @@ TEST_F(CatalogueBuilder, MissingAustralianCatalogue)
     EXPECT_EQ(builder.ParsePGAustralia(), 1);
     EXPECT_EQ(get("GutIndex.txt"), "/0/1/1.txt, Kept\r\n/a/b.txt, *PG-OZ* Added\r\n");
 }
+
+TEST_F(CatalogueBuilder, TodaysCatalogueGivesBothCatalogueFiles)
+{
+    put("pg_catalog.csv", fixture("pg_catalog.csv"));
+    EXPECT_EQ(builder.ParsePgCatalog(), 7);
+    EXPECT_EQ(builder.skippedRecords(), 2);
+    EXPECT_EQ(report.events, QStringList({"busy", "status: Recreating catalogue",
+                                          "status: Catalogue created", "normal"}));
+    const QStringList lines = catalogueLines();
+    ASSERT_EQ(lines.size(), 7);
+    EXPECT_EQ(lines[1], "/cache/epub/2/pg2.txt, The United States Bill of Rights The Ten "
+                        "Original Amendments to the Constitution of the United States");
+    EXPECT_EQ(lines[6], "/cache/epub/23000/pg23000.txt, Élet és irodalom");
+
+    // The richer file holds the same books in the same order, with the other columns.
+    const QList<PgCatalogue::Book> books = builder.LoadBookDetails();
+    ASSERT_EQ(books.size(), 7);
+    for (qsizetype i = 0; i < books.size(); ++i)
+        EXPECT_EQ(books[i].path + ", " + books[i].title, lines[i]);
+    EXPECT_EQ(books[3].author,
+              "Tolstoy, Leo, graf, 1828-1910; Maude, Louise, 1855-1939 [Translator]");
+    EXPECT_EQ(books[6].language, "hu; en");
+    EXPECT_EQ(books[5].issued, "2008-06-22");
+
+    // The Australian catalogue is appended as after the other source.
+    put("catalogue.txt", fixture("catalogue.txt"));
+    EXPECT_EQ(builder.ParsePGAustralia(), 4);
+    EXPECT_EQ(catalogueLines().size(), 11);
+    EXPECT_EQ(catalogueLines().mid(0, 7), lines);
+}
+
+TEST_F(CatalogueBuilder, TodaysCatalogueWithoutBooksKeepsTheOldOne)
+{
+    put("GutIndex.txt", "/0/1/1.txt, Kept\r\n");
+    // No CSV: nothing to say, as with a missing index.
+    EXPECT_EQ(builder.ParsePgCatalog(), -1);
+    EXPECT_TRUE(report.events.isEmpty());
+    EXPECT_TRUE(builder.LoadBookDetails().isEmpty());
+
+    // A CSV that is not the catalogue, or holds no text at all.
+    for (const QByteArray& csv :
+         {QByteArray("<html>Not found</html>\n"),
+          QByteArray("Text#,Type,Issued,Title,Language,Authors\n10,Sound,1999,Bible,en,\n")}) {
+        put("pg_catalog.csv", csv);
+        report.events.clear();
+        EXPECT_EQ(builder.ParsePgCatalog(), -1);
+        EXPECT_EQ(report.events,
+                  QStringList({"busy", "status: Recreating catalogue", "normal",
+                               "message: Cannot create catalog. Please download and try again."}));
+        EXPECT_EQ(get("GutIndex.txt"), "/0/1/1.txt, Kept\r\n");
+        EXPECT_FALSE(QFile::exists(home.file("GutBooks.txt")));
+    }
+
+    // An unwritable catalogue is no success.
+    put("pg_catalog.csv", fixture("pg_catalog.csv"));
+    QFile::remove(home.file("GutIndex.txt"));
+    ASSERT_TRUE(QDir(home.path()).mkdir("GutIndex.txt"));
+    EXPECT_EQ(builder.ParsePgCatalog(), -1);
+}

@@ -113,3 +113,23 @@ TEST_F(BuildCatalogueCli, ProgressBarOnATerminal)
     EXPECT_TRUE(out.contains("%")) << out.toStdString();
     EXPECT_TRUE(out.contains("Catalogue created")) << out.toStdString();
 }
+
+TEST_F(BuildCatalogueCli, TodaysCatalogueWhereThereIsNoListing)
+{
+    put("pg_catalog.csv", fixture("pg_catalog.csv"));
+    put("GUTINDEX.ALL", fixture("GUTINDEX.ALL"));
+    run();
+    EXPECT_EQ(exitCode, 0) << err.toStdString();
+    EXPECT_EQ(out, "7\n");
+    EXPECT_EQ(err, "Recreating catalogue\nCatalogue created\n"
+                   "parlo: 2 records of pg_catalog.csv could not be read and were left out\n");
+    EXPECT_TRUE(readBytes(home.file("GutIndex.txt")).startsWith("/cache/epub/1/pg1.txt, "));
+    EXPECT_TRUE(readBytes(home.file("GutBooks.txt")).startsWith("#path\t"));
+
+    // A mirror's listing goes first.
+    put("ls-R", fixture("ls-R.crlf"));
+    run();
+    EXPECT_EQ(exitCode, 0) << err.toStdString();
+    EXPECT_EQ(out, "8\n");
+    EXPECT_TRUE(readBytes(home.file("GutIndex.txt")).startsWith("/1/4/0/1400/1400.txt, "));
+}

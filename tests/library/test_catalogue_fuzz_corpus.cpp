@@ -29,4 +29,5 @@ TEST(CatalogueFuzzCorpus, EveryInputPassesTheChecks)
     EXPECT_GE(replay("lslr", CatalogueChecks::checkListing), 3);
     EXPECT_GE(replay("gutindex", CatalogueChecks::checkIndex), 3);
     EXPECT_GE(replay("pgaustralia", CatalogueChecks::checkAustralian), 3);
+    EXPECT_GE(replay("pgcsv", CatalogueChecks::checkCsv), 3);
 }
