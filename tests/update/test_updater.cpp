@@ -171,6 +171,8 @@ TEST_F(Updater, AnswersThatAreNoVersionFileFailTheCheckAndStoreNoDate)
 
 TEST_F(Updater, WithoutAServerTheCheckFailsWithoutTouchingTheNetwork)
 {
+    if (!UpdateFiles::currentVersionUrl().isEmpty())
+        GTEST_SKIP() << "this build names an update server";
     EXPECT_FALSE(window->CheckForUpdate(false, UpdateFiles::currentVersionUrl(),
                                         UpdateFiles::detailsUrl(), "Parlo2Upd.exe", "2.0.9"));
     EXPECT_EQ(updateText(), "Could not retrieve update status");
