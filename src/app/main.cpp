@@ -1,5 +1,6 @@
 #include "app/cataloguecommand.h"
 #include "app/commandline.h"
+#include "app/librarycommands.h"
 #include "app/speechcommands.h"
 #include "diagnostics/log.h"
 #include "diagnostics/widgetprompt.h"
@@ -37,10 +38,31 @@ int runWithoutWindow(const CommandLine& command, int argc, char** argv)
         return SpeechCommands::readIntoWav(command);
     case CommandLine::Mode::BuildCatalogue:
         return CatalogueCommand::build();
+    case CommandLine::Mode::Search:
+        return LibraryCommands::search(command);
+    case CommandLine::Mode::UpdateCatalogue:
+    case CommandLine::Mode::Download:
     case CommandLine::Mode::Window:
         break;
     }
     return 1;
+}
+
+// The downloads go through the download window, a widget, so they need the widget
+// application; without a display it works offscreen.
+int runDownload(const CommandLine& command, int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
+        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    // A script reads one line on failure; the platform's notes about the session stay out.
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
+        if (type == QtCriticalMsg || type == QtFatalMsg)
+            std::fprintf(stderr, "parlo: %s\n", qPrintable(text));
+    });
+    QApplication app(argc, argv);
+    return command.mode == CommandLine::Mode::Download ? LibraryCommands::download(command)
+                                                       : LibraryCommands::updateCatalogue(command);
 }
 
 } // namespace
@@ -51,6 +73,9 @@ int main(int argc, char** argv)
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
     const CommandLine command = CommandLine::parse(arguments);
+    if (command.mode == CommandLine::Mode::UpdateCatalogue ||
+        command.mode == CommandLine::Mode::Download)
+        return runDownload(command, argc, argv);
     if (command.needsNoWindow())
         return runWithoutWindow(command, argc, argv);
 
