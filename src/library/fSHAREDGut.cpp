@@ -272,7 +272,7 @@ void fSHAREDGut::buildControls()
         lblFilename->setText(m_library.fields.filename);
     });
 
-    resize(fontMetrics().horizontalAdvance(u'x') * 130, fontMetrics().height() * 40);
+    resize(fontMetrics().horizontalAdvance(u'x') * 130, fontMetrics().height() * 48);
 }
 
 void fSHAREDGut::Form_Load()
@@ -302,7 +302,7 @@ void fSHAREDGut::selectRow(int row)
     ListView1->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
                                                             QItemSelectionModel::Rows);
     m_showing = false;
-    ListView1->scrollTo(index);
+    ListView1->scrollTo(index, QAbstractItemView::PositionAtCenter);
 }
 
 void fSHAREDGut::cmdFind_Click()
