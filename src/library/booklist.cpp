@@ -4,6 +4,7 @@
 #include "platform/textcodec.h"
 
 #include <QFile>
+#include <QStringMatcher>
 
 #include <algorithm>
 
@@ -48,29 +49,43 @@ std::vector<cBookEntry> cBookList::parse(const QByteArray& bytes)
 void cBookList::setEntries(std::vector<cBookEntry> entries)
 {
     beginResetModel();
-    m_entries = std::move(entries);
-    // Filled unsorted, sorted once; equal titles keep the catalogue's order.
-    std::stable_sort(m_entries.begin(), m_entries.end(),
-                     [](const cBookEntry& a, const cBookEntry& b) {
-                         return a.title.compare(b.title, Qt::CaseInsensitive) < 0;
-                     });
+    // Filled unsorted, sorted once on the lower-cased titles, which the searches use too;
+    // equal titles keep the catalogue's order.
+    std::vector<QString> folded;
+    folded.reserve(entries.size());
+    for (const cBookEntry& entry : entries)
+        folded.push_back(entry.title.toLower());
+    std::vector<size_t> order(entries.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::stable_sort(order.begin(), order.end(),
+                     [&](size_t a, size_t b) { return folded[a] < folded[b]; });
+    m_entries.clear();
+    m_entries.reserve(entries.size());
     m_folded.clear();
-    m_folded.reserve(m_entries.size());
-    for (const cBookEntry& entry : m_entries)
-        m_folded.push_back(entry.title.toLower());
+    m_starts.clear();
+    m_starts.reserve(entries.size() + 1);
+    for (size_t i : order) {
+        m_entries.push_back(std::move(entries[i]));
+        m_starts.push_back(m_folded.size());
+        m_folded += folded[i];
+        m_folded += u'\n';
+    }
+    m_starts.push_back(m_folded.size());
     endResetModel();
 }
 
 int cBookList::find(const QString& text, int from) const
 {
     const QString folded = text.toLower();
-    if (folded.isEmpty())
+    // Titles are single lines, so a search text without a line break matches inside one.
+    if (folded.isEmpty() || folded.contains(u'\n') || from >= count())
         return -1;
-    for (size_t row = size_t(std::max(from, 0)); row < m_folded.size(); ++row) {
-        if (m_folded[row].contains(folded))
-            return int(row);
-    }
-    return -1;
+    const QStringMatcher matcher(folded);
+    const qsizetype at = matcher.indexIn(m_folded, m_starts[size_t(std::max(from, 0))]);
+    if (at < 0)
+        return -1;
+    return int(std::upper_bound(m_starts.begin(), m_starts.end(), at) - m_starts.begin()) - 1;
 }
 
 std::vector<int> cBookList::rowsWithAll(const QStringList& words) const
@@ -83,10 +98,11 @@ std::vector<int> cBookList::rowsWithAll(const QStringList& words) const
     std::vector<int> rows;
     if (folded.isEmpty())
         return rows;
-    for (size_t row = 0; row < m_folded.size(); ++row) {
+    for (int row = 0; row < count(); ++row) {
+        const QStringView title = foldedTitle(row);
         if (std::all_of(folded.begin(), folded.end(),
-                        [&](const QString& word) { return m_folded[row].contains(word); }))
-            rows.push_back(int(row));
+                        [&](const QString& word) { return title.contains(word); }))
+            rows.push_back(row);
     }
     return rows;
 }

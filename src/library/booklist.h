@@ -46,5 +46,14 @@ public:
 
 private:
     std::vector<cBookEntry> m_entries;
-    std::vector<QString> m_folded; // lower-cased titles, for the searches
+    QStringView foldedTitle(int row) const
+    {
+        return QStringView(m_folded).mid(m_starts[size_t(row)],
+                                         m_starts[size_t(row) + 1] - m_starts[size_t(row)] - 1);
+    }
+
+    // The lower-cased titles in list order, one line each, for the searches; m_starts
+    // holds where each begins, and the end.
+    QString m_folded;
+    std::vector<qsizetype> m_starts;
 };
