@@ -356,6 +356,15 @@ void fSHAREDGut::cmdWebCat_Click()
         cmdRegenCatalogue->setEnabled(m_library.CheckSourceFiles());
 }
 
+void fSHAREDGut::reject()
+{
+    if (m_library.busy()) {
+        m_library.cancelDownload();
+        return;
+    }
+    QDialog::reject();
+}
+
 void fSHAREDGut::CloseWindow()
 {
     m_library.StoreSettings();

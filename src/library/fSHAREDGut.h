@@ -32,6 +32,10 @@ public:
     // The entry selected in the list, -1 when none is.
     int selectedRow() const;
 
+public Q_SLOTS:
+    // Escape, or closing the window, while a download runs stops the download first.
+    void reject() override;
+
 private:
     void buildControls();
     void selectRow(int row);

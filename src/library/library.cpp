@@ -389,8 +389,21 @@ void cLibrary::DownloadFile(bool getSize)
 
 void cLibrary::cancelDownload()
 {
-    if (m_inetForm && m_inetForm->Connected())
+    if (m_inetForm && m_inetForm->Connected()) {
+        // Ends as a failed transfer: no file, the chain stopped, the status saying so.
         m_inetForm->CancelDownload();
+        return;
+    }
+    if (!Timer1.isActive())
+        return;
+    // Between two transfers of the chain.
+    Timer1.stop();
+    m_view.status(translate(QStringLiteral("Download cancelled")));
+    m_view.progress(cLibraryView::kProgressOff);
+    m_view.busyPointer(false);
+    if (m_stage >= 1 && m_stage <= 3)
+        Q_EMIT chainFinished(-1);
+    m_stage = 0;
 }
 
 void cLibrary::InetForm_Status(const QString& message)

@@ -389,6 +389,33 @@ TEST_F(LibraryDownloads, FailedDownloadsLeaveNoFileAndSaySo)
     EXPECT_TRUE(window->isHidden() || !window->isVisible());
 }
 
+TEST_F(LibraryDownloads, EscapeStopsADownloadAndLeavesNoFile)
+{
+    HttpTestServer slow;
+    ASSERT_TRUE(slow.ok());
+    writeBytes(home.file("GutIndex.txt"), kCatalogue);
+    auto window = open();
+    window->show();
+    // A progress bar stands beside the status line while the file comes.
+    auto* bar = child<QProgressBar>(*window, "prgStatus");
+    chooseBook(*window, "Great Expectations");
+    type(*window, "txtUrl", slow.url("/stall?size=100000&after=5000"));
+    const QStringList before = QDir(home.path()).entryList(QDir::Files);
+    click(*window, "cmdDownloadAndRead");
+    ASSERT_TRUE(waitUntil([&] { return text(*window, "lblStatus").contains("kb"); }));
+    EXPECT_TRUE(bar->isVisible());
+    QTest::keyClick(window.get(), Qt::Key_Escape);
+    ASSERT_TRUE(settled(*window));
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(text(*window, "lblStatus"), "Download cancelled");
+    EXPECT_FALSE(bar->isVisible());
+    EXPECT_EQ(QDir(home.path()).entryList(QDir::Files), before);
+    EXPECT_TRUE(window->FileToLoad().isEmpty());
+    // With nothing under way Escape closes the window.
+    QTest::keyClick(window.get(), Qt::Key_Escape);
+    EXPECT_FALSE(window->isVisible());
+}
+
 TEST_F(LibraryDownloads, AZippedBookIsUnpackedAndItsTextHandedOver)
 {
     writeBytes(home.file("GutIndex.txt"), kCatalogue);
