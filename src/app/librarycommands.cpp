@@ -62,13 +62,15 @@ int updateCatalogue(const CommandLine& command)
     cLibrary library(view);
     library.ReadSettings();
     int records = -1;
+    bool ended = false;
     QEventLoop wait;
     QObject::connect(&library, &cLibrary::chainFinished, &wait, [&](int count) {
         records = count;
+        ended = true;
         wait.quit();
     });
     library.cmdUpdateCat_Click();
-    if (library.DownloadStage() != 0)
+    if (!ended && library.DownloadStage() != 0)
         wait.exec();
     if (records < 0)
         return view.fail(QStringLiteral("Cannot create catalog. Please download and try again."));
@@ -113,16 +115,19 @@ int download(const CommandLine& command)
         library.fields.filename = cSharedFileSubs::FileOnly(library.fields.url);
     }
     bool ok = false;
+    bool ended = false;
     QString file;
     QEventLoop wait;
     QObject::connect(&library, &cLibrary::bookFinished, &wait,
                      [&](bool done, const QString& where) {
                          ok = done;
+                         ended = true;
                          file = where;
                          wait.quit();
                      });
     library.cmdDownload_Click(false);
-    if (library.busy())
+    // A transfer that cannot even start has ended already.
+    if (!ended && library.busy())
         wait.exec();
     if (!ok)
         return view.fail(QStringLiteral("Download failed"));

@@ -2,6 +2,7 @@
 
 #include "files/filesubs.h"
 #include "platform/textcodec.h"
+#include "settings/lang.h"
 
 #include <QFile>
 #include <QStringMatcher>
@@ -142,5 +143,6 @@ QVariant cBookList::headerData(int section, Qt::Orientation orientation, int rol
 {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return {};
-    return section == 0 ? QStringLiteral("Book") : QStringLiteral("Filename");
+    return cSharedLang::instance().GetTranslation(section == 0 ? QStringLiteral("Book")
+                                                               : QStringLiteral("Filename"));
 }

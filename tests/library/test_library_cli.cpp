@@ -102,6 +102,16 @@ TEST_F(LibraryCli, FailuresAreOneLineAndExitStatusOne)
         EXPECT_TRUE(err.startsWith("parlo: ")) << err.toStdString();
     }
     EXPECT_EQ(err, "parlo: File not found on server. Please check the URL and try again.\n");
+
+    // A transfer that cannot even start ends the command too.
+    auto& settings = cSHAREDSettings::shared();
+    settings.LoadSettings(home.file("Parlo.ini"));
+    settings.sSet("GutenDownloadPath2", "ftp:///");
+    ASSERT_TRUE(settings.SaveSettings(home.file("Parlo.ini")));
+    settings.DeleteAllSettings();
+    run({"--download", "/1/4/0/1400/1400.txt"});
+    EXPECT_EQ(exitCode, 1);
+    EXPECT_EQ(err, "parlo: No address specified\n");
     EXPECT_FALSE(QFileInfo::exists(home.file("1402.txt")));
     EXPECT_FALSE(QFileInfo::exists(home.file("1403.txt")));
     EXPECT_FALSE(QFileInfo::exists(home.file("1403 - Error Page.txt")));
