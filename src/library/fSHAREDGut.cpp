@@ -430,6 +430,8 @@ void fSHAREDGut::catalogueLoaded()
 {
     setWindowTitle(m_library.captionText());
     lblCatalogueDate->setText(m_library.catalogueDateText());
+    // A downloaded catalogue leaves its sources behind to rebuild from.
+    cmdRegenCatalogue->setEnabled(m_library.CheckSourceFiles());
 }
 
 void fSHAREDGut::bookReady(const QString&)

@@ -306,6 +306,7 @@ TEST_F(LibraryDownloads, DownloadCatalogueFetchesTheSourcesAndRebuilds)
     EXPECT_EQ(window->windowTitle(), "Project Gutenberg: 3 titles.");
     EXPECT_FALSE(QFile::exists(home.file("catalogue.txt")));
     EXPECT_FALSE(child<QProgressBar>(*window, "prgStatus")->isVisible());
+    EXPECT_TRUE(child<QPushButton>(*window, "cmdRegenCatalogue")->isEnabled());
 
     // Yes fetches the Australian catalogue too, after the question about the one we have.
     questions.clear();
