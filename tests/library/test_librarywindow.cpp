@@ -337,6 +337,17 @@ TEST_F(LibraryDownloads, AFailedFirstTransferEndsTheChain)
     EXPECT_EQ(readBytes(home.file("GutIndex.txt")), kCatalogue);
     EXPECT_FALSE(text(*window, "lblStatus").isEmpty());
     EXPECT_NE(text(*window, "lblStatus"), "Download finished");
+
+    // An error page in place of the listing ends it as well, and the status keeps saying so.
+    mirror.put("dirs/ls-R", "<html><body>Moved for maintenance</body></html>");
+    answers = {true, false};
+    EXPECT_EQ(downloadCatalogue(*window), -1);
+    EXPECT_EQ(prompt.messages.last(),
+              "File not found on server. Please check the URL and try again.");
+    EXPECT_EQ(text(*window, "lblStatus"), "Error - Could not retrieve file");
+    EXPECT_FALSE(QFile::exists(home.file("ls-R")));
+    EXPECT_FALSE(QFile::exists(home.file("GUTINDEX.ALL")));
+    EXPECT_EQ(readBytes(home.file("GutIndex.txt")), kCatalogue);
 }
 
 TEST_F(LibraryDownloads, DownloadBookSavesItUnderItsFriendlyName)
