@@ -46,7 +46,25 @@ CommandLine CommandLine::parse(const QStringList& arguments)
         QStringLiteral("build-catalogue"),
         QStringLiteral("Rebuild the Project Gutenberg catalogue from the source files in the "
                        "program folder and print the number of books in it."));
-    parser.addOptions({help, version, wav, voice, rate, pitch, listVoices, buildCatalogue});
+    const QCommandLineOption updateCatalogue(
+        QStringLiteral("update-catalogue"),
+        QStringLiteral("Download the catalogue's source files from the catalogue URL, rebuild "
+                       "the catalogue and print the number of books in it."));
+    const QCommandLineOption australia(
+        QStringLiteral("australia"),
+        QStringLiteral("With --update-catalogue: also fetch the Project Gutenberg Australia "
+                       "catalogue."));
+    const QCommandLineOption search(
+        QStringLiteral("search"),
+        QStringLiteral("Print \"path<TAB>title\" for every book whose title holds all the "
+                       "words given as arguments (letter case ignored)."));
+    const QCommandLineOption download(
+        QStringLiteral("download"),
+        QStringLiteral("Download the book at PATH of the catalogue into the books folder, unpack "
+                       "it, and print the local file's path."),
+        QStringLiteral("PATH"));
+    parser.addOptions({help, version, wav, voice, rate, pitch, listVoices, buildCatalogue,
+                       updateCatalogue, australia, search, download});
     parser.addPositionalArgument(QStringLiteral("FILE"),
                                  QStringLiteral("A book to open and read at once."));
     // The usage line names the program, whatever the binary that parses is called.
@@ -92,6 +110,19 @@ CommandLine CommandLine::parse(const QStringList& arguments)
         result.mode = Mode::Version;
     } else if (parser.isSet(buildCatalogue)) {
         result.mode = Mode::BuildCatalogue;
+    } else if (parser.isSet(updateCatalogue)) {
+        result.mode = Mode::UpdateCatalogue;
+        result.australia = parser.isSet(australia);
+    } else if (parser.isSet(search)) {
+        result.mode = Mode::Search;
+        result.searchWords = parser.positionalArguments();
+        if (result.searchWords.isEmpty()) {
+            result.mode = Mode::Error;
+            result.error = QStringLiteral("--search needs one or more WORDS");
+        }
+    } else if (parser.isSet(download)) {
+        result.mode = Mode::Download;
+        result.downloadPath = parser.value(download);
     } else if (parser.isSet(listVoices)) {
         result.mode = Mode::ListVoices;
     } else if (parser.isSet(wav)) {

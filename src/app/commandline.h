@@ -5,7 +5,18 @@
 
 // What the user asked for on the command line.
 struct CommandLine {
-    enum class Mode { Window, Version, Help, ListVoices, Wav, BuildCatalogue, Error };
+    enum class Mode {
+        Window,
+        Version,
+        Help,
+        ListVoices,
+        Wav,
+        BuildCatalogue,
+        UpdateCatalogue,
+        Search,
+        Download,
+        Error
+    };
     Mode mode = Mode::Window;
     // The document to open and read at once; double quotes removed, separate words joined
     // again, so an unquoted path with blanks still names one file.
@@ -16,6 +27,9 @@ struct CommandLine {
     int pitch = 0;
     bool rateGiven = false;
     bool pitchGiven = false;
+    bool australia = false;  // --update-catalogue also fetches the Australian catalogue
+    QStringList searchWords; // --search
+    QString downloadPath;    // --download: a path of the catalogue
     QString error;
     // The error is an option we do not know; it may be one of Qt's own (-style Fusion).
     bool unknownOption = false;

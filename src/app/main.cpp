@@ -1,5 +1,6 @@
 #include "app/cataloguecommand.h"
 #include "app/commandline.h"
+#include "app/librarycommands.h"
 #include "app/speechcommands.h"
 #include "diagnostics/log.h"
 #include "diagnostics/widgetprompt.h"
@@ -36,6 +37,10 @@ int runWithoutWindow(const CommandLine& command)
         return SpeechCommands::readIntoWav(command);
     case CommandLine::Mode::BuildCatalogue:
         return CatalogueCommand::build();
+    case CommandLine::Mode::Search:
+        return LibraryCommands::search(command);
+    case CommandLine::Mode::UpdateCatalogue:
+    case CommandLine::Mode::Download:
     case CommandLine::Mode::Window:
         break;
     }
@@ -60,6 +65,28 @@ bool windowsPossible(int argc, char** argv)
     return false;
 }
 
+int runLibraryCommand(const CommandLine& command)
+{
+    return command.mode == CommandLine::Mode::Download ? LibraryCommands::download(command)
+                                                       : LibraryCommands::updateCatalogue(command);
+}
+
+// The downloads go through the download window, a widget, so they need the widget
+// application; without a display it works offscreen.
+int runDownload(const CommandLine& command, int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
+        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    // A script reads one line on failure; the platform's notes about the session stay out.
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
+        if (type == QtCriticalMsg || type == QtFatalMsg)
+            std::fprintf(stderr, "parlo: %s\n", qPrintable(text));
+    });
+    QApplication app(argc, argv);
+    return runLibraryCommand(command);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -69,6 +96,9 @@ int main(int argc, char** argv)
         arguments << QString::fromLocal8Bit(argv[i]);
     CommandLine command = CommandLine::parse(arguments);
     const bool maybeQtOptions = command.unknownOption && windowsPossible(argc, argv);
+    if (command.mode == CommandLine::Mode::UpdateCatalogue ||
+        command.mode == CommandLine::Mode::Download)
+        return runDownload(command, argc, argv);
     if (command.needsNoWindow() && !maybeQtOptions) {
         QCoreApplication app(argc, argv);
         return runWithoutWindow(command);
@@ -79,6 +109,9 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     if (maybeQtOptions) {
         command = CommandLine::parse(QCoreApplication::arguments());
+        if (command.mode == CommandLine::Mode::UpdateCatalogue ||
+            command.mode == CommandLine::Mode::Download)
+            return runLibraryCommand(command);
         if (command.needsNoWindow())
             return runWithoutWindow(command);
     }

@@ -205,6 +205,7 @@ void frmMain::buildControls()
 
     connect(cmdQuit, &QPushButton::clicked, this, &frmMain::ShutDown);
     connect(cmdAbout, &QPushButton::clicked, this, &frmMain::cmdAbout_Click);
+    connect(cmdGUT, &QPushButton::clicked, this, &frmMain::mnugutenberg_click);
     connect(cmdRead, &QPushButton::clicked, this, &frmMain::cmdRead_Click);
     connect(cmdStopReading, &QPushButton::clicked, this, &frmMain::StopReading);
     connect(cmdPause, &QPushButton::clicked, this, &frmMain::cmdPause_Click);

@@ -136,6 +136,8 @@ private:
     // The box's text, copied once per change of the document.
     const QString& documentText();
     void cmdAbout_Click();
+    // The library window, shown modally; a book it hands back is opened and read.
+    void mnugutenberg_click();
     void cmbEngine_Click(int index);
     void cmbPitch_Click(int index);
     // The update checker's side of the window (frmMainUpdate.cpp).

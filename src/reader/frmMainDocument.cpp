@@ -2,6 +2,7 @@
 #include "diagnostics/userprompt.h"
 #include "files/fileselect.h"
 #include "files/filesubs.h"
+#include "library/fSHAREDGut.h"
 #include "reader/bookmarks.h"
 #include "reader/documentloader.h"
 #include "reader/frmMain.h"
@@ -219,4 +220,20 @@ void frmMain::changeFontSize(int step)
         all.mergeCharFormat(format);
     }
     RichTextBox1->setTextCursor(all);
+}
+
+void frmMain::mnugutenberg_click()
+{
+    QString book;
+    {
+        fSHAREDGut library(this);
+        library.Form_Load();
+        library.exec();
+        book = library.FileToLoad();
+    }
+    if (book.isEmpty())
+        return;
+    log("Loading " + book);
+    if (OpenDocument(book))
+        cmdRead_Click();
 }
