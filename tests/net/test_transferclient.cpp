@@ -241,19 +241,19 @@ TEST_F(TransferTest, CancelStopsAStalledTransferAtOnceAndRemovesWhatItWrote)
 
 TEST_F(TransferTest, HttpsCertificatesAreChecked)
 {
-    const QString cert = folder.filePath("cert.pem"), key = folder.filePath("key.pem");
+    QTemporaryDir keys;
+    const QString cert = keys.filePath("cert.pem"), key = keys.filePath("key.pem");
     QProcess openssl;
     openssl.setStandardOutputFile(QProcess::nullDevice());
     openssl.setStandardErrorFile(QProcess::nullDevice());
     openssl.start("openssl",
                   {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
-                   "-nodes", "-subj", "/CN=127.0.0.1", "-days", "1", "-keyout", key, "-out", cert});
+                   "-nodes", "-subj", "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1",
+                   "-days", "1", "-keyout", key, "-out", cert});
     ASSERT_TRUE(openssl.waitForFinished(60000));
     ASSERT_EQ(openssl.exitCode(), 0);
     HttpTestServer secure(cert, key);
     ASSERT_TRUE(secure.ok());
-    QFile::remove(cert);
-    QFile::remove(key);
     // A certificate no authority in the system's store signed is refused.
     run(secure.url("/file?size=100"));
     EXPECT_EQ(record.last(), TransferState::Error);
@@ -261,6 +261,17 @@ TEST_F(TransferTest, HttpsCertificatesAreChecked)
         << client.ResponseInfo().toStdString();
     EXPECT_TRUE(leftovers().isEmpty());
     EXPECT_TRUE(secure.requests().isEmpty());
+
+    // Trusted, it answers; but what was asked for over HTTPS is not fetched in the clear.
+    client.CertificateAuthorities = cert;
+    record.ends = 0;
+    run(secure.url("/file?size=100"));
+    EXPECT_EQ(record.last(), TransferState::ResponseCompleted)
+        << client.ResponseInfo().toStdString();
+    record.ends = 0;
+    run(secure.url("/redirect?to=" + server.url("/file%3Fsize%3D10")));
+    EXPECT_EQ(record.last(), TransferState::Error);
+    EXPECT_TRUE(server.requests().isEmpty());
 }
 
 TEST_F(TransferTest, OneTransferAtATime)

@@ -3,6 +3,7 @@
 #include "parlo_config.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QMetaObject>
 #include <QSaveFile>
@@ -72,6 +73,7 @@ struct TransferClient::Worker {
     QString targetFile;
     int accessType = Direct;
     QByteArray proxy, userName, password;
+    QByteArray certificateAuthorities;
     long connectTimeout = 60;
 
     CURLM* multi = nullptr;
@@ -249,7 +251,11 @@ struct TransferClient::Worker {
         curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, errorBuffer);
         curl_easy_setopt(easy, CURLOPT_USERAGENT, userAgent().toUtf8().constData());
         curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https,ftp");
-        curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https,ftp");
+        // What was asked for over HTTPS is never handed over in the clear by a redirect.
+        const bool secure = url.startsWith(QLatin1String("https:"), Qt::CaseInsensitive);
+        curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, secure ? "https" : "http,https,ftp");
+        if (!certificateAuthorities.isEmpty())
+            curl_easy_setopt(easy, CURLOPT_CAINFO, certificateAuthorities.constData());
         curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
         curl_easy_setopt(easy, CURLOPT_MAXREDIRS, long(kMaxRedirects));
         curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, connectTimeout);
@@ -451,6 +457,7 @@ bool TransferClient::Execute(const QString& url, const QString& targetFile)
     worker->proxy = Proxy.toUtf8();
     worker->userName = UserName.toUtf8();
     worker->password = Password.toUtf8();
+    worker->certificateAuthorities = QFile::encodeName(CertificateAuthorities);
     worker->connectTimeout = RequestTimeout > 0 ? RequestTimeout : 60;
     m_worker = std::move(worker);
     m_running = true;

@@ -59,6 +59,9 @@ public:
     QString UserName; // the proxy's credentials
     QString Password;
     int RequestTimeout = 60; // seconds allowed for connecting
+    // A file of further certificate authorities to trust instead of the system's store
+    // (a private server's own); empty for the system's.
+    QString CertificateAuthorities;
 
     // Starts fetching url; into targetFile, or to dataReceived when it is empty. Returns
     // false with errorNumber() set when no transfer started (one is still running, the
