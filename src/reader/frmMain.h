@@ -14,6 +14,7 @@ class QProgressDialog;
 class QTextCursor;
 class QTextDocument;
 class QFrame;
+class QLabel;
 class QMenu;
 class QAction;
 class QPushButton;
@@ -73,13 +74,20 @@ Q_SIGNALS:
     void shutDownFinished();
 
 protected:
-    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
     void buildControls();
     void buildMenu();
-    void applyLayout();
+    // The Reading and Help menus: every reading function with its shortcut.
+    void buildKeyMenus();
+    // Tool tips naming the shortcuts and the Pause caption, again after each translation.
+    void refreshKeyTexts();
+    // Pause reads "Resume" and looks pressed while reading is paused.
+    void showPaused();
+    // The sentence highlight in the palette's own colours, also while a button has focus.
+    void followPalette();
     void replaceSymbolFonts();
     void buildLanguageMenu();
     void startUpFailed(const Failure& failure);
@@ -137,6 +145,10 @@ private:
     LanguageMenu* m_languageMenu = nullptr;
     QAction* mnuPron = nullptr;
     QAction* mnuCheckForUpdate = nullptr;
+    QLabel* lblEngine = nullptr;
+    QLabel* lblPitch = nullptr;
+    QMenu* mnuReading = nullptr;
+    QMenu* mnuHelp = nullptr;
 
     std::unique_ptr<clsTalker> m_talker;
     QPointer<fSplash> m_splash;
@@ -154,7 +166,6 @@ private:
     bool m_webdings = false;
     bool m_startedUp = false;
     bool m_shutDown = false;
-    bool m_inLayout = false;
     int m_minWidth = 0;
     int m_minHeight = 0;
 };

@@ -97,8 +97,10 @@ bool frmMain::startReading()
 
 void frmMain::cmdPause_Click()
 {
-    if (!m_talker)
+    if (!m_talker) {
+        showPaused();
         return;
+    }
     if (m_isPaused) {
         m_isPaused = false;
         m_talker->Continue();
@@ -106,6 +108,7 @@ void frmMain::cmdPause_Click()
         m_isPaused = true;
         m_talker->Pause();
     }
+    showPaused();
 }
 
 void frmMain::Talker_SpeakingSentence()
