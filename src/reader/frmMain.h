@@ -74,7 +74,6 @@ Q_SIGNALS:
     void shutDownFinished();
 
 protected:
-    void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:

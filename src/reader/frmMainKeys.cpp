@@ -5,6 +5,7 @@
 #include "settings/lang.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QEvent>
 #include <QFileInfo>
 #include <QKeySequence>
@@ -13,9 +14,13 @@
 #include <QPushButton>
 #include <QTextEdit>
 
+#include <functional>
+#include <utility>
+
 namespace {
 
 const char* const kBaseTip = "parloBaseToolTip";
+const char* const kWatched = "parloThemeWatched";
 
 // A menu entry that does what its button does, so both stay one function; a disabled
 // button (Reload with no book) makes the key do nothing too.
@@ -120,22 +125,44 @@ void frmMain::showPaused()
         action->setText(cmdPause->text());
 }
 
+namespace {
+
+// Calls back when the desktop's theme, and with it the application's palette, changes:
+// the window hears of it. The box is not told, as its palette is all its own.
+class ThemeWatch : public QObject {
+public:
+    ThemeWatch(QWidget* window, std::function<void()> changed)
+        : QObject(window), m_changed(std::move(changed))
+    {
+        window->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::ApplicationPaletteChange ||
+            event->type() == QEvent::PaletteChange)
+            m_changed();
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::function<void()> m_changed;
+};
+
+} // namespace
+
 void frmMain::followPalette()
 {
-    // The selection is the highlight; it keeps the active colours while a button has the
-    // focus, so a dark or high-contrast theme shows it as it shows any selection.
-    QPalette palette = RichTextBox1->palette();
+    // The selection is the highlight. The box draws it in the inactive colours once a
+    // button has the focus; those get the theme's active ones, so a dark or high-contrast
+    // theme shows the spoken sentence as it shows any selection.
+    QPalette colours = QApplication::palette(RichTextBox1);
     for (auto role : {QPalette::Highlight, QPalette::HighlightedText})
-        palette.setColor(QPalette::Inactive, role, palette.color(QPalette::Active, role));
-    RichTextBox1->setPalette(palette);
-}
-
-void frmMain::changeEvent(QEvent* event)
-{
-    QMainWindow::changeEvent(event);
-    if (event->type() == QEvent::PaletteChange && RichTextBox1) {
-        // Forget the copied colours first, so the new theme's come through.
-        RichTextBox1->setPalette(QPalette());
-        followPalette();
+        colours.setColor(QPalette::Inactive, role, colours.color(QPalette::Active, role));
+    RichTextBox1->setPalette(colours);
+    if (!property(kWatched).toBool()) {
+        setProperty(kWatched, true);
+        new ThemeWatch(this, [this] { followPalette(); });
     }
 }

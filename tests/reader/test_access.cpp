@@ -243,3 +243,30 @@ TEST_F(Keys, ScreenReadersGetCaptionsLabelsAndTheBooksTitle)
     EXPECT_EQ(name(window->findChild<QWidget*>("Frame1")), "Reading controls");
     window->ShutDown();
 }
+
+TEST_F(Keys, TheHighlightTakesANewThemesColours)
+{
+    auto window = shown();
+    const QPalette before = QApplication::palette();
+    QPalette dark = before;
+    dark.setColor(QPalette::Base, QColor(20, 20, 20));
+    dark.setColor(QPalette::Text, Qt::white);
+    dark.setColor(QPalette::Highlight, QColor(255, 200, 0));
+    dark.setColor(QPalette::HighlightedText, Qt::black);
+    QApplication::setPalette(dark);
+    // What a running program's event loop delivers to its windows; a test has none.
+    QEvent changed(QEvent::ApplicationPaletteChange);
+    QCoreApplication::sendEvent(window.get(), &changed);
+    // With the focus on a button the box draws its selection in the inactive colours.
+    const QPalette shown = box(*window)->palette();
+    QApplication::setPalette(before);
+    QCoreApplication::sendEvent(window.get(), &changed);
+    for (auto group : {QPalette::Active, QPalette::Inactive}) {
+        EXPECT_EQ(shown.color(group, QPalette::Highlight), QColor(255, 200, 0)) << group;
+        EXPECT_EQ(shown.color(group, QPalette::HighlightedText), QColor(Qt::black)) << group;
+        EXPECT_EQ(shown.color(group, QPalette::Base), QColor(20, 20, 20)) << group;
+    }
+    EXPECT_EQ(box(*window)->palette().color(QPalette::Inactive, QPalette::Highlight),
+              before.color(QPalette::Active, QPalette::Highlight));
+    window->ShutDown();
+}
