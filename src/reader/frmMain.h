@@ -85,6 +85,8 @@ private:
     void refreshKeyTexts();
     // Pause reads "Resume" and looks pressed while reading is paused.
     void showPaused();
+    // Tells screen readers the sentence being read, on the user's request only.
+    void announceSentence();
     // The sentence highlight in the palette's own colours, also while a button has focus.
     void followPalette();
     void replaceSymbolFonts();

@@ -4,6 +4,7 @@
 #include "reader/frmMain.h"
 #include "settings/lang.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QEvent>
@@ -61,6 +62,10 @@ void frmMain::buildKeyMenus()
     addFor(mnuReading, cmdStopReading, "mnuStop", {K(Qt::Key_Escape)});
     addFor(mnuReading, cmdSlower, "mnuSlower", {K(Qt::CTRL | Qt::Key_Down)});
     addFor(mnuReading, cmdFaster, "mnuFaster", {K(Qt::CTRL | Qt::Key_Up)});
+    QAction* say = mnuReading->addAction(QStringLiteral("Say the &Sentence"));
+    say->setObjectName(QStringLiteral("mnuSaySentence"));
+    say->setShortcut(K(Qt::CTRL | Qt::SHIFT | Qt::Key_Space));
+    connect(say, &QAction::triggered, this, &frmMain::announceSentence);
     mnuReading->addSeparator();
     addFor(mnuReading, cmdLoad, "mnuLoad", standard(K::Open, K(Qt::CTRL | Qt::Key_O)));
     addFor(mnuReading, cmdReload, "mnuReload", {K(Qt::Key_F5)});
@@ -93,6 +98,18 @@ void frmMain::buildKeyMenus()
                                             : QFileInfo(m_currentFile).fileName());
     });
     refreshKeyTexts();
+}
+
+void frmMain::announceSentence()
+{
+    // The highlight moves without telling screen readers; asked, they get the sentence as
+    // the book's selection, in the book.
+    RichTextBox1->setFocus(Qt::ShortcutFocusReason);
+    const QTextCursor cursor = RichTextBox1->textCursor();
+    QAccessibleTextSelectionEvent selection(RichTextBox1, cursor.selectionStart(),
+                                            cursor.selectionEnd());
+    selection.setCursorPosition(cursor.position());
+    QAccessible::updateAccessibility(&selection);
 }
 
 void frmMain::refreshKeyTexts()

@@ -27,6 +27,7 @@ protected:
         auto window = start();
         EXPECT_TRUE(window->OpenDocument(bookPath));
         window->show();
+        window->activateWindow();
         QApplication::setActiveWindow(window.get());
         EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));
         box(*window)->setFocus();
@@ -163,8 +164,9 @@ TEST_F(Keys, F1OpensHelpAndTheMenusHoldEveryFunction)
         if (!a->isSeparator())
             reading << withoutAmpersands(a->text());
     }
-    EXPECT_EQ(reading, QStringList({"Read", "Pause", "Stop", "Slower", "Faster", "Load", "Reload",
-                                    "Read to WAV", "Library", "Bigger", "Smaller", "Quit"}));
+    EXPECT_EQ(reading,
+              QStringList({"Read", "Pause", "Stop", "Slower", "Faster", "Say the Sentence", "Load",
+                           "Reload", "Read to WAV", "Library", "Bigger", "Smaller", "Quit"}));
     QStringList help;
     for (QAction* a : window->findChild<QMenu*>("mnuHelp")->actions())
         help << withoutAmpersands(a->text());
@@ -268,5 +270,45 @@ TEST_F(Keys, TheHighlightTakesANewThemesColours)
     }
     EXPECT_EQ(box(*window)->palette().color(QPalette::Inactive, QPalette::Highlight),
               before.color(QPalette::Active, QPalette::Highlight));
+    window->ShutDown();
+}
+
+namespace {
+QList<QAccessible::Event> g_heard;
+void hear(QAccessibleEvent* event)
+{
+    if (event->object() && event->object()->objectName() == "RichTextBox1")
+        g_heard << event->type();
+}
+} // namespace
+
+TEST_F(Keys, TheSentenceIsAnnouncedOnlyWhenAskedFor)
+{
+    auto window = shown();
+    // Stands in for the desktop's screen reader.
+    QAccessible::setActive(true);
+    if (!QAccessible::isActive())
+        GTEST_SKIP() << "no accessibility bridge on this platform; run under Xvfb with "
+                        "QT_QPA_PLATFORM=xcb, an AT-SPI bus and "
+                        "QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1";
+    const auto previous = QAccessible::installUpdateHandler(hear);
+    g_heard.clear();
+    setCursor(*window, 0);
+    key(*window, Qt::Key_Tab);
+    key(*window, Qt::Key_Return, Qt::ControlModifier);
+    for (int i = 0; i < 3; ++i)
+        ASSERT_TRUE(m_voice->finishNext());
+    EXPECT_EQ(selected(*window), "Four.");
+    EXPECT_FALSE(g_heard.contains(QAccessible::TextSelectionChanged));
+    EXPECT_FALSE(g_heard.contains(QAccessible::TextCaretMoved));
+
+    key(*window, Qt::Key_Space, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(g_heard.count(QAccessible::TextSelectionChanged), 1);
+    EXPECT_EQ(focusName(), "RichTextBox1");
+    // A caret the user moves is heard as always.
+    g_heard.clear();
+    key(*window, Qt::Key_Home);
+    EXPECT_TRUE(g_heard.contains(QAccessible::TextCaretMoved));
+    QAccessible::installUpdateHandler(previous);
     window->ShutDown();
 }
