@@ -7,6 +7,7 @@
 #include <QAccessible>
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QEvent>
 #include <QFileInfo>
 #include <QKeySequence>
@@ -129,6 +130,8 @@ void frmMain::refreshKeyTexts()
                    QLatin1Char(')');
         button->setToolTip(tip);
     }
+    // The voice list keeps the engine's own names, so translation passes it over.
+    cmbEngine->setToolTip(lang.GetTranslation(QStringLiteral("Select a voice")));
     showPaused();
 }
 

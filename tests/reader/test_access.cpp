@@ -197,11 +197,14 @@ TEST_F(Keys, TranslatedTipsKeepTheirShortcutsAndPauseItsState)
     EXPECT_EQ(read->text(), "&Vorlesen");
     EXPECT_TRUE(read->toolTip().startsWith("Ab der Cursorposition vorlesen ("));
     EXPECT_EQ(child<QPushButton>(*window, "cmdPause")->text(), "F&ortsetzen");
+    EXPECT_EQ(child<QComboBox>(*window, "cmbEngine")->toolTip(), "Stimme auswählen");
+    EXPECT_EQ(child<QComboBox>(*window, "cmbEngine")->itemText(1), "Voice B");
     window->chooseLanguage(0);
     EXPECT_EQ(read->toolTip(),
               "Read from cursor position (" +
                   QKeySequence(Qt::CTRL | Qt::Key_Return).toString(QKeySequence::NativeText) + ")");
     EXPECT_EQ(child<QPushButton>(*window, "cmdPause")->text(), "Res&ume");
+    EXPECT_EQ(child<QComboBox>(*window, "cmbEngine")->toolTip(), "Select a voice");
     window->ShutDown();
 }
 
