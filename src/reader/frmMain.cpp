@@ -7,6 +7,7 @@
 #include "reader/bookmarks.h"
 #include "reader/fAbout.h"
 #include "reader/fSplash.h"
+#include "reader/flowlayout.h"
 #include "settings/lang.h"
 #include "settings/langmenu.h"
 #include "settings/settings.h"
@@ -22,28 +23,30 @@
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QFrame>
+#include <QHBoxLayout>
+#include <QIcon>
+#include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QTextDocument>
 #include <QTextEdit>
 #include <QTimer>
+#include <QVBoxLayout>
 
 #include <utility>
 
 namespace {
 
 constexpr int kTwips = 15;
+// Small enough for a phone-sized or magnified screen; the layouts still show the book and
+// every button there, in rows.
+constexpr QSize kSmallest(480, 320);
 const QString kModule = QStringLiteral("frmMain");
 
 int px(int twips)
 {
     return (twips + kTwips / 2) / kTwips;
-}
-
-QRect twipRect(int left, int top, int width, int height)
-{
-    return {px(left), px(top), px(width), px(height)};
 }
 
 bool fontInstalled(const QString& upperName)
@@ -61,17 +64,33 @@ QString exeBaseName()
     return QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
 }
 
+// A caption with an access key, the theme's icon beside it when the theme has one. The
+// screen reader's name is the caption; its description comes from the tool tip.
 QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption,
-                        const QFont& font, const QRect& geometry, const QString& tip)
+                        const char* iconName, const QString& tip)
 {
     auto* button = new QPushButton(caption, parent);
     button->setObjectName(QString::fromLatin1(name));
-    button->setFont(font);
-    button->setGeometry(geometry);
+    if (iconName)
+        button->setIcon(QIcon::fromTheme(QString::fromLatin1(iconName)));
     button->setToolTip(tip);
-    button->setAccessibleName(tip);
     button->setFocusPolicy(Qt::StrongFocus);
+    button->setAutoDefault(false);
     return button;
+}
+
+// A list and its label, kept together on one row of the panel.
+QWidget* labelled(QWidget* parent, QLabel* label, QWidget* field)
+{
+    auto* pair = new QWidget(parent);
+    auto* row = new QHBoxLayout(pair);
+    row->setContentsMargins(0, 0, 0, 0);
+    label->setParent(pair);
+    field->setParent(pair);
+    label->setBuddy(field);
+    row->addWidget(label);
+    row->addWidget(field);
+    return pair;
 }
 
 } // namespace
@@ -85,6 +104,7 @@ frmMain::frmMain(Options options, QWidget* parent)
     buildControls();
     buildMenu();
     connectUpdateControls();
+    buildKeyMenus();
     // The design's inner area, with the menu bar above it.
     resize(px(9024), px(5400) + menuBar()->sizeHint().height());
 }
@@ -103,100 +123,84 @@ void frmMain::buildControls()
 
     RichTextBox1 = new QTextEdit(central);
     RichTextBox1->setObjectName(QStringLiteral("RichTextBox1"));
-    RichTextBox1->setGeometry(twipRect(135, 180, 8760, 3945));
     RichTextBox1->setAccessibleName(QStringLiteral("Document"));
     RichTextBox1->setAcceptRichText(false);
-    RichTextBox1->document()->setUndoRedoEnabled(false);
+    // Tab moves on to the buttons; the caret stays for choosing where to read.
+    RichTextBox1->setTabChangesFocus(true);
+    RichTextBox1->setMinimumHeight(RichTextBox1->fontMetrics().lineSpacing() * 3);
     connect(RichTextBox1->document(), &QTextDocument::contentsChanged, this,
             [this] { m_textStale = true; });
-    // The spoken sentence stays highlighted while a button has the focus.
-    QPalette palette = RichTextBox1->palette();
-    for (auto role : {QPalette::Highlight, QPalette::HighlightedText})
-        palette.setColor(QPalette::Inactive, role, palette.color(QPalette::Active, role));
-    RichTextBox1->setPalette(palette);
+    followPalette();
 
     Frame1 = new QFrame(central);
     Frame1->setObjectName(QStringLiteral("Frame1"));
-    Frame1->setGeometry(twipRect(135, 4140, 8790, 1155));
+    Frame1->setAccessibleName(QStringLiteral("Reading controls"));
+    auto* panel = new FlowLayout(Frame1);
+    panel->setContentsMargins(0, 0, 0, 0);
 
-    const QFont base = QApplication::font();
-    QFont sans18 = base;
-    sans18.setPointSize(18);
-    sans18.setBold(true);
-    QFont arial(QStringLiteral("Arial"));
-    arial.setBold(true);
-    QFont arial24 = arial;
-    arial24.setPointSize(24);
-    QFont wingdings(QStringLiteral("Wingdings"), 24);
-    wingdings.setBold(true);
-    QFont webdings(QStringLiteral("Webdings"));
-    webdings.setBold(true);
+    auto* page = new QVBoxLayout(central);
+    page->addWidget(RichTextBox1, 1);
+    page->addWidget(Frame1);
 
-    cmdGUT = makeButton(Frame1, "cmdGUT", QStringLiteral("G"), sans18, twipRect(90, 225, 465, 465),
-                        QStringLiteral("Project Gutenberg Downloads"));
+    cmdRead = makeButton(Frame1, "cmdRead", QStringLiteral("&Read"), "media-playback-start",
+                         QStringLiteral("Read from cursor position"));
+    cmdPause = makeButton(Frame1, "cmdPause", QStringLiteral("&Pause"), "media-playback-pause",
+                          QStringLiteral("Pause"));
+    cmdPause->setCheckable(true);
+    cmdStopReading = makeButton(Frame1, "cmdStopReading", QStringLiteral("&Stop"),
+                                "media-playback-stop", QStringLiteral("Stop Speaking"));
+    cmdSlower = makeButton(Frame1, "cmdSlower", QStringLiteral("Slo&wer"), "media-seek-backward",
+                           QStringLiteral("Speak Slower"));
+    cmdFaster = makeButton(Frame1, "cmdFaster", QStringLiteral("&Faster"), "media-seek-forward",
+                           QStringLiteral("Speak Faster"));
+    cmdSpeakToWav = makeButton(Frame1, "cmdSpeakToWav", QStringLiteral("Read to WA&V"),
+                               "document-save-as", QStringLiteral("Read to WAV file"));
+
     cmbEngine = new QComboBox(Frame1);
     cmbEngine->setObjectName(QStringLiteral("cmbEngine"));
-    cmbEngine->setGeometry(twipRect(720, 225, 3210, 315));
     cmbEngine->setToolTip(QStringLiteral("Select a voice"));
-    cmbEngine->setAccessibleName(cmbEngine->toolTip());
+    cmbEngine->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     // Voice names are the engine's own, never translated.
     cmbEngine->setProperty(cSharedLang::kNoTranslate, true);
+    lblEngine = new QLabel(QStringLiteral("V&oice:"));
+    lblEngine->setObjectName(QStringLiteral("lblEngine"));
     cmbPitch = new QComboBox(Frame1);
     cmbPitch->setObjectName(QStringLiteral("cmbPitch"));
-    cmbPitch->setGeometry(twipRect(4005, 225, 600, 315));
     cmbPitch->setToolTip(QStringLiteral(
         "Changes the pitch. Default is zero, negative numbers for a deeper voice, positive "
         "numbers for a higher voice."));
-    cmbPitch->setAccessibleName(QStringLiteral("Pitch"));
-    cmdFontBigger =
-        makeButton(Frame1, "cmdFontBigger", QStringLiteral("+"), arial,
-                   twipRect(4605, 240, 435, 375), QStringLiteral("Make the font bigger"));
-    cmdFontSmaller =
-        makeButton(Frame1, "cmdFontSmaller", QStringLiteral("-"), arial,
-                   twipRect(4605, 660, 435, 375), QStringLiteral("Make the font smaller"));
-    cmdAbout = makeButton(Frame1, "cmdAbout", QStringLiteral("?"), arial,
-                          twipRect(5175, 225, 735, 795), QStringLiteral("About"));
-    const bool haveWingdings = fontInstalled(QStringLiteral("WINGDINGS"));
-    cmdLoad =
-        makeButton(Frame1, "cmdLoad", haveWingdings ? QStringLiteral("1") : QStringLiteral("Load"),
-                   haveWingdings ? wingdings : base, twipRect(6030, 225, 780, 795),
-                   QStringLiteral("Load a file"));
-    cmdReload = makeButton(Frame1, "cmdReload",
-                           haveWingdings ? QString(QChar(198)) : QStringLiteral("Reload"),
-                           haveWingdings ? wingdings : base, twipRect(6930, 225, 780, 795),
-                           QStringLiteral("Reload current file"));
-    cmdQuit = makeButton(Frame1, "cmdQuit", QStringLiteral("X"), arial24,
-                         twipRect(7875, 225, 795, 795), QStringLiteral("Quit"));
-    cmdSlower = makeButton(Frame1, "cmdSlower", QStringLiteral("7"), webdings,
-                           twipRect(720, 630, 435, 375), QStringLiteral("Speak Slower"));
-    cmdPause = makeButton(Frame1, "cmdPause", QStringLiteral(";"), webdings,
-                          twipRect(1260, 630, 495, 375), QStringLiteral("Pause"));
-    cmdStopReading = makeButton(Frame1, "cmdStopReading", QStringLiteral("<"), webdings,
-                                twipRect(1845, 630, 540, 375), QStringLiteral("Stop Speaking"));
-    cmdSpeakToWav = makeButton(Frame1, "cmdSpeakToWav", QStringLiteral("X"), webdings,
-                               twipRect(2430, 630, 390, 375), QStringLiteral("Read to WAV file"));
-    cmdRead =
-        makeButton(Frame1, "cmdRead", QStringLiteral(")"), webdings, twipRect(2880, 630, 435, 375),
-                   QStringLiteral("Read from cursor position"));
-    cmdFaster = makeButton(Frame1, "cmdFaster", QStringLiteral("8"), webdings,
-                           twipRect(3375, 630, 525, 375), QStringLiteral("Speak Faster"));
+    lblPitch = new QLabel(QStringLiteral("P&itch:"));
+    lblPitch->setObjectName(QStringLiteral("lblPitch"));
 
-    // Keyboard order follows the panel from left to right, then the document.
-    QWidget::setTabOrder(cmbEngine, cmbPitch);
-    QWidget::setTabOrder(cmbPitch, cmdSlower);
-    QWidget::setTabOrder(cmdSlower, cmdPause);
-    QWidget::setTabOrder(cmdPause, cmdStopReading);
-    QWidget::setTabOrder(cmdStopReading, cmdSpeakToWav);
-    QWidget::setTabOrder(cmdSpeakToWav, cmdRead);
-    QWidget::setTabOrder(cmdRead, cmdFaster);
-    QWidget::setTabOrder(cmdFaster, cmdFontBigger);
-    QWidget::setTabOrder(cmdFontBigger, cmdFontSmaller);
-    QWidget::setTabOrder(cmdFontSmaller, cmdAbout);
-    QWidget::setTabOrder(cmdAbout, cmdLoad);
-    QWidget::setTabOrder(cmdLoad, cmdReload);
-    QWidget::setTabOrder(cmdReload, cmdQuit);
-    QWidget::setTabOrder(cmdQuit, cmdGUT);
-    QWidget::setTabOrder(cmdGUT, RichTextBox1);
+    cmdFontBigger = makeButton(Frame1, "cmdFontBigger", QStringLiteral("Bi&gger"), "zoom-in",
+                               QStringLiteral("Make the font bigger"));
+    cmdFontSmaller = makeButton(Frame1, "cmdFontSmaller", QStringLiteral("S&maller"), "zoom-out",
+                                QStringLiteral("Make the font smaller"));
+    cmdGUT = makeButton(Frame1, "cmdGUT", QStringLiteral("Li&brary"), nullptr,
+                        QStringLiteral("Project Gutenberg Downloads"));
+    cmdLoad = makeButton(Frame1, "cmdLoad", QStringLiteral("&Load"), "document-open",
+                         QStringLiteral("Load a file"));
+    cmdReload = makeButton(Frame1, "cmdReload", QStringLiteral("R&eload"), "view-refresh",
+                           QStringLiteral("Reload current file"));
+    cmdAbout = makeButton(Frame1, "cmdAbout", QStringLiteral("&About"), "help-about",
+                          QStringLiteral("About"));
+    cmdQuit = makeButton(Frame1, "cmdQuit", QStringLiteral("&Quit"), "application-exit",
+                         QStringLiteral("Quit"));
+
+    // The most used first; the order of the panel is also the keyboard's order.
+    const QList<QWidget*> order{cmdRead,       cmdPause,       cmdStopReading, cmdSlower,
+                                cmdFaster,     cmdSpeakToWav,  cmbEngine,      cmbPitch,
+                                cmdFontBigger, cmdFontSmaller, cmdGUT,         cmdLoad,
+                                cmdReload,     cmdAbout,       cmdQuit};
+    QWidget* voice = labelled(Frame1, lblEngine, cmbEngine);
+    QWidget* pitch = labelled(Frame1, lblPitch, cmbPitch);
+    for (QWidget* control : order)
+        panel->addWidget(control == cmbEngine ? voice : control == cmbPitch ? pitch : control);
+    QWidget* previous = RichTextBox1;
+    for (QWidget* control : order) {
+        QWidget::setTabOrder(previous, control);
+        previous = control;
+    }
 
     Timer3 = new QTimer(this);
     Timer3->setObjectName(QStringLiteral("Timer3"));
@@ -336,9 +340,9 @@ bool frmMain::startUp()
         delete m_splash;
     }
     // 15.
-    m_minHeight = height();
-    m_minWidth = width();
-    setMinimumSize(m_minWidth, m_minHeight);
+    m_minHeight = kSmallest.height();
+    m_minWidth = kSmallest.width();
+    setMinimumSize(kSmallest);
     // 16.
     log(QStringLiteral("Startup Complete"));
     createUpdater();
@@ -347,24 +351,8 @@ bool frmMain::startUp()
 
 void frmMain::replaceSymbolFonts()
 {
-    const QList<QPushButton*> buttons = Frame1->findChildren<QPushButton*>();
-    for (QPushButton* button : buttons) {
-        if (button->font().family().toLower() == QLatin1String("webdings")) {
-            QFont plain = QApplication::font();
-            plain.setPointSize(8);
-            button->setFont(plain);
-        }
-    }
+    // The buttons show words and the theme's icons, never symbol-font letters.
     log(QStringLiteral("Webdings font not found. Changing button text."));
-    cmdFaster->setText(QStringLiteral(">>"));
-    cmdSlower->setText(QStringLiteral("<<"));
-    cmdPause->setText(QStringLiteral("Pause"));
-    cmdRead->setText(QStringLiteral("Read"));
-    cmdStopReading->setText(QStringLiteral("Stop"));
-    // The window was translated before these words replaced the symbols.
-    const auto& lang = cSharedLang::instance();
-    for (QPushButton* button : {cmdPause, cmdRead, cmdStopReading})
-        button->setText(lang.GetTranslation(button->text()));
 }
 
 void frmMain::startUpFailed(const Failure& failure)
@@ -395,37 +383,11 @@ void frmMain::startUpFailed(const Failure& failure)
     shutDownNow();
 }
 
-void frmMain::resizeEvent(QResizeEvent* event)
-{
-    QMainWindow::resizeEvent(event);
-    applyLayout();
-}
-
-void frmMain::applyLayout()
-{
-    if (m_inLayout)
-        return;
-    m_inLayout = true;
-    if (m_minWidth > 0 && (width() < m_minWidth || height() < m_minHeight) &&
-        !(windowState() & (Qt::WindowMinimized | Qt::WindowMaximized))) {
-        resize(qMax(width(), m_minWidth), qMax(height(), m_minHeight));
-    }
-    // The rule counts the window's outer size, frame and title included, and places the
-    // controls in the area below the menu.
-    const QSize frame = frameGeometry().size() - geometry().size();
-    const int outerW = width() + (isVisible() && frame.width() > 0 ? frame.width() : 8);
-    const int outerH = height() + (isVisible() && frame.height() > 0 ? frame.height() : 31);
-    RichTextBox1->setGeometry(px(500), px(200), qMax(0, outerW - px(1000)),
-                              qMax(0, outerH - px(2300)));
-    Frame1->move((centralWidget()->width() - Frame1->width()) / 2,
-                 RichTextBox1->geometry().bottom() + 1 + px(100));
-    m_inLayout = false;
-}
-
 void frmMain::StopReading()
 {
     const WorkScope work(*this);
     const bool wasPaused = std::exchange(m_isPaused, false);
+    showPaused();
     if (m_talker) {
         m_talker->StopSpeaking();
         // A voice left paused would keep the next reading silent, with the Pause button
@@ -544,7 +506,9 @@ void frmMain::buildLanguageMenu()
     lang.setLangID(langID);
     m_languageMenu = new LanguageMenu(mnuLang, this, lang);
     m_languageMenu->applyLanguage(langID);
-    connect(m_languageMenu, &LanguageMenu::languageChosen, this, [](const QString& chosen) {
+    refreshKeyTexts();
+    connect(m_languageMenu, &LanguageMenu::languageChosen, this, [this](const QString& chosen) {
+        refreshKeyTexts();
         cSharedLang::instance().setLangID(chosen);
         cSHAREDSettings::shared().StoreSetting(QStringLiteral("LangID"), chosen);
     });

@@ -14,6 +14,7 @@ class QProgressDialog;
 class QTextCursor;
 class QTextDocument;
 class QFrame;
+class QLabel;
 class QMenu;
 class QAction;
 class QPushButton;
@@ -83,7 +84,6 @@ Q_SIGNALS:
     void shutDownFinished();
 
 protected:
-    void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
@@ -104,7 +104,16 @@ private:
     void closeOtherWindows(bool letEventsRun);
     void buildControls();
     void buildMenu();
-    void applyLayout();
+    // The Reading and Help menus: every reading function with its shortcut.
+    void buildKeyMenus();
+    // Tool tips naming the shortcuts and the Pause caption, again after each translation.
+    void refreshKeyTexts();
+    // Pause reads "Resume" and looks pressed while reading is paused.
+    void showPaused();
+    // Tells screen readers the sentence being read, on the user's request only.
+    void announceSentence();
+    // The sentence highlight in the palette's own colours, also while a button has focus.
+    void followPalette();
     void replaceSymbolFonts();
     void buildLanguageMenu();
     void startUpFailed(const Failure& failure);
@@ -173,6 +182,10 @@ private:
     QAction* mnuPron = nullptr;
     QAction* mnuCheckForUpdate = nullptr;
     fSHAREDUpdater* Updater = nullptr;
+    QLabel* lblEngine = nullptr;
+    QLabel* lblPitch = nullptr;
+    QMenu* mnuReading = nullptr;
+    QMenu* mnuHelp = nullptr;
 
     std::unique_ptr<clsTalker> m_talker;
     QPointer<fSplash> m_splash;
@@ -192,7 +205,6 @@ private:
     bool m_shutDown = false;
     bool m_shutDownPending = false;
     int m_work = 0;
-    bool m_inLayout = false;
     int m_minWidth = 0;
     int m_minHeight = 0;
 };

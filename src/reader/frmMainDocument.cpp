@@ -84,7 +84,9 @@ void frmMain::showDocument(std::unique_ptr<QTextDocument> doc)
     QFont font = RichTextBox1->font();
     font.setStyleStrategy(doc->defaultFont().styleStrategy());
     doc->setDefaultFont(font);
-    doc->setUndoRedoEnabled(false);
+    // Pasted or typed text can be taken back; loading itself leaves nothing to undo.
+    doc->clearUndoRedoStacks();
+    doc->setUndoRedoEnabled(true);
     doc->setParent(RichTextBox1);
     connect(doc.get(), &QTextDocument::contentsChanged, this, [this] { m_textStale = true; });
     // The box deletes the document it made itself; the ones given to it are ours.

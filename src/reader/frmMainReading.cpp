@@ -4,6 +4,7 @@
 #include "diagnostics/userprompt.h"
 #include "files/filesubs.h"
 #include "reader/frmMain.h"
+#include "reader/quietaccessibility.h"
 #include "settings/lang.h"
 #include "speech/clsdict.h"
 #include "util/delay.h"
@@ -89,8 +90,10 @@ bool frmMain::startReading()
 
 void frmMain::cmdPause_Click()
 {
-    if (!m_talker)
+    if (!m_talker) {
+        showPaused();
         return;
+    }
     if (m_isPaused) {
         m_isPaused = false;
         m_talker->Continue();
@@ -98,6 +101,7 @@ void frmMain::cmdPause_Click()
         m_isPaused = true;
         m_talker->Pause();
     }
+    showPaused();
 }
 
 void frmMain::Talker_SpeakingSentence()
@@ -115,7 +119,11 @@ void frmMain::Talker_SpeakingSentence()
     // reading into a file moves it thousands of times a second, so it is repainted whole,
     // at most once per pass of the event loop. The box still scrolls to the sentence.
     RichTextBox1->viewport()->setUpdatesEnabled(false);
-    RichTextBox1->setTextCursor(cursor);
+    {
+        // Screen readers hear the sentence when the user asks for it, not at every move.
+        const QuietAccessibility quiet(RichTextBox1);
+        RichTextBox1->setTextCursor(cursor);
+    }
     keepSentenceInView(cursor);
     RichTextBox1->viewport()->setUpdatesEnabled(true);
     if (m_wavProgress && m_talker)
