@@ -31,6 +31,9 @@ CommandLine CommandLine::parse(const QStringList& arguments)
     const QCommandLineOption wav(QStringLiteral("wav"),
                                  QStringLiteral("Read FILE into the WAV file OUT and exit."),
                                  QStringLiteral("OUT"));
+    const QCommandLineOption text(
+        QStringLiteral("text"),
+        QStringLiteral("Print FILE as plain text (UTF-8), as the reader shows it, and exit."));
     const QCommandLineOption voice(QStringLiteral("voice"),
                                    QStringLiteral("Voice number N (see --list-voices)."),
                                    QStringLiteral("N"));
@@ -46,7 +49,7 @@ CommandLine CommandLine::parse(const QStringList& arguments)
         QStringLiteral("build-catalogue"),
         QStringLiteral("Rebuild the Project Gutenberg catalogue from the source files in the "
                        "program folder and print the number of books in it."));
-    parser.addOptions({help, version, wav, voice, rate, pitch, listVoices, buildCatalogue});
+    parser.addOptions({help, version, wav, text, voice, rate, pitch, listVoices, buildCatalogue});
     parser.addPositionalArgument(QStringLiteral("FILE"),
                                  QStringLiteral("A book to open and read at once."));
     // The usage line names the program, whatever the binary that parses is called.
@@ -100,6 +103,12 @@ CommandLine CommandLine::parse(const QStringList& arguments)
         if (result.document.isEmpty()) {
             result.mode = Mode::Error;
             result.error = QStringLiteral("--wav needs a FILE to read");
+        }
+    } else if (parser.isSet(text)) {
+        result.mode = Mode::Text;
+        if (result.document.isEmpty()) {
+            result.mode = Mode::Error;
+            result.error = QStringLiteral("--text needs a FILE to print");
         }
     }
     return result;

@@ -5,7 +5,7 @@
 
 // What the user asked for on the command line.
 struct CommandLine {
-    enum class Mode { Window, Version, Help, ListVoices, Wav, BuildCatalogue, Error };
+    enum class Mode { Window, Version, Help, ListVoices, Wav, Text, BuildCatalogue, Error };
     Mode mode = Mode::Window;
     // The document to open and read at once; double quotes removed, separate words joined
     // again, so an unquoted path with blanks still names one file.

@@ -8,8 +8,7 @@ namespace {
 
 bool isBreak(QChar c)
 {
-    return c == u'\n' || c == u'\r' || c == QChar::ParagraphSeparator ||
-           c == QChar::LineSeparator;
+    return c == u'\n' || c == u'\r' || c == QChar::ParagraphSeparator || c == QChar::LineSeparator;
 }
 
 bool isBlankLine(QStringView line)
@@ -88,9 +87,9 @@ qsizetype Chapters::find(QStringView shown, const QString& title, qsizetype from
 
 QList<cChapter> Chapters::inHtml(QStringView markup, QStringView shown)
 {
-    static const QRegularExpression heading(
-        QStringLiteral("<h([1-3])\\b[^>]*>(.*?)</h\\1\\s*>"),
-        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
+    static const QRegularExpression heading(QStringLiteral("<h([1-3])\\b[^>]*>(.*?)</h\\1\\s*>"),
+                                            QRegularExpression::CaseInsensitiveOption |
+                                                QRegularExpression::DotMatchesEverythingOption);
     static const QRegularExpression tag(QStringLiteral("<[^>]*>"));
     QList<cChapter> found;
     qsizetype from = 0;

@@ -120,7 +120,8 @@ bool cEpubBook::parsePackage(const QByteArray& xml, const QString& opfMember, cE
             manifest.insert(id, {href, a.value(QLatin1String("media-type")).toString()});
             if (hasWord(a.value(QLatin1String("properties")), u"nav") && out.navMember.isEmpty())
                 out.navMember = href;
-            if (a.value(QLatin1String("media-type")) == u"application/x-dtbncx+xml" && out.ncxMember.isEmpty())
+            if (a.value(QLatin1String("media-type")) == u"application/x-dtbncx+xml" &&
+                out.ncxMember.isEmpty())
                 out.ncxMember = href;
         } else if (reader.name() == u"spine") {
             sawSpine = true;
@@ -206,8 +207,9 @@ QList<cEpubTocEntry> cEpubBook::parseNcx(const QByteArray& xml, const QString& n
             label = elementText(reader);
         } else if (inMap && reader.name() == u"content") {
             cEpubTocEntry entry;
-            entry.member = resolve(ncxMember, reader.attributes().value(QLatin1String("src")).toString(),
-                                   &entry.fragment);
+            entry.member =
+                resolve(ncxMember, reader.attributes().value(QLatin1String("src")).toString(),
+                        &entry.fragment);
             entry.title = label;
             if (!entry.member.isEmpty())
                 toc << entry;
@@ -224,7 +226,8 @@ QStringList cEpubBook::encryptedMembers(const QByteArray& xml)
         reader.readNext();
         if (reader.isStartElement() && reader.name() == u"CipherReference") {
             // References are made from the top of the archive.
-            const QString member = resolve(QString(), reader.attributes().value(QLatin1String("URI")).toString());
+            const QString member =
+                resolve(QString(), reader.attributes().value(QLatin1String("URI")).toString());
             if (!member.isEmpty())
                 members << member;
         }
@@ -265,8 +268,8 @@ bool cEpubBook::readMember(const QString& name, QByteArray& bytes, bool mustExis
                     QStringLiteral("%1 would unpack to %2 bytes, more than a book may.")
                         .arg(name)
                         .arg(size));
-    std::unique_ptr<zip_file_t, int (*)(zip_file_t*)> in(zip_fopen_index(zip, zip_uint64_t(index), 0),
-                                                        zip_fclose);
+    std::unique_ptr<zip_file_t, int (*)(zip_file_t*)> in(
+        zip_fopen_index(zip, zip_uint64_t(index), 0), zip_fclose);
     if (!in)
         return fail(Problem::Broken,
                     QStringLiteral("%1: %2").arg(name, QString::fromUtf8(zip_strerror(zip))));
@@ -281,8 +284,9 @@ bool cEpubBook::readMember(const QString& name, QByteArray& bytes, bool mustExis
         got += n;
     }
     if (got != size || zip_fread(in.get(), &extra, 1) != 0)
-        return fail(Problem::Broken, QStringLiteral("%1 is damaged: %2")
-                                         .arg(name, QString::fromUtf8(zip_file_strerror(in.get()))));
+        return fail(Problem::Broken,
+                    QStringLiteral("%1 is damaged: %2")
+                        .arg(name, QString::fromUtf8(zip_file_strerror(in.get()))));
     return true;
 }
 
@@ -320,9 +324,9 @@ bool cEpubBook::open(const QString& path)
     if (!readMember(opfMember, bytes))
         return false;
     if (!parsePackage(bytes, opfMember, m_package))
-        return fail(Problem::Broken,
-                    QStringLiteral("The package document %1 is damaged or has no spine.")
-                        .arg(opfMember));
+        return fail(
+            Problem::Broken,
+            QStringLiteral("The package document %1 is damaged or has no spine.").arg(opfMember));
     if (m_package.spine.contains(QString()))
         return fail(Problem::Broken,
                     QStringLiteral("The book names a content document outside its archive."));

@@ -149,8 +149,9 @@ TEST_F(EpubTest, ProtectedAndBrokenBooksSayWhy)
         const char* says;
     };
     const QList<Case> cases = {
-        {"drm", with(book(true), "META-INF/encryption.xml",
-                     QByteArray(encryption).replace("%1", "OEBPS/text/a.xhtml")),
+        {"drm",
+         with(book(true), "META-INF/encryption.xml",
+              QByteArray(encryption).replace("%1", "OEBPS/text/a.xhtml")),
          cDocumentLoader::Refusal::Protected, "protected"},
         {"no-container", with(book(true), "META-INF/container.xml", "<container/>"),
          cDocumentLoader::Refusal::Broken, "names no package"},
@@ -196,8 +197,8 @@ TEST(EpubReferences, StayInsideTheArchive)
     EXPECT_EQ(fragment, "c 1");
     EXPECT_EQ(cEpubBook::resolve("OEBPS/text/a.xhtml", "../b.xhtml"), "OEBPS/b.xhtml");
     EXPECT_EQ(cEpubBook::resolve("OEBPS/text/a.xhtml", "#x"), "OEBPS/text/a.xhtml");
-    for (const char* outside : {"../../a.xhtml", "/etc/passwd", "http://x/a.xhtml",
-                                "file:a.xhtml", "..\\a.xhtml", "c:/a.xhtml"})
+    for (const char* outside : {"../../a.xhtml", "/etc/passwd", "http://x/a.xhtml", "file:a.xhtml",
+                                "..\\a.xhtml", "c:/a.xhtml"})
         EXPECT_EQ(cEpubBook::resolve("OEBPS/content.opf", outside), "") << outside;
 }
 

@@ -22,7 +22,8 @@ inline bool writeZip(const QString& path, const ZipMembers& members)
     if (!zip)
         return false;
     for (const auto& [name, bytes] : members) {
-        zip_source_t* source = zip_source_buffer(zip, bytes.constData(), zip_uint64_t(bytes.size()), 0);
+        zip_source_t* source =
+            zip_source_buffer(zip, bytes.constData(), zip_uint64_t(bytes.size()), 0);
         const zip_int64_t index =
             source ? zip_file_add(zip, name.toUtf8().constData(), source, ZIP_FL_ENC_UTF_8) : -1;
         if (index < 0) {
@@ -68,8 +69,9 @@ inline QByteArray epubPackage(const QList<OpfItem>& items, const QStringList& sp
     for (const OpfItem& i : items)
         xml += QStringLiteral("<item id=\"%1\" href=\"%2\" media-type=\"%3\"%4/>")
                    .arg(i.id, i.href, i.type,
-                        i.properties.isEmpty() ? QString()
-                                               : QStringLiteral(" properties=\"%1\"").arg(i.properties));
+                        i.properties.isEmpty()
+                            ? QString()
+                            : QStringLiteral(" properties=\"%1\"").arg(i.properties));
     xml += tocId.isEmpty() ? QStringLiteral("</manifest><spine>")
                            : QStringLiteral("</manifest><spine toc=\"%1\">").arg(tocId);
     for (const QString& id : spine)
