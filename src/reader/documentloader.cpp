@@ -178,10 +178,9 @@ bool readEpub(const QString& path, QString& shown, QList<cChapter>& chapters, bo
     QList<qsizetype> ends;
     for (QString& document : markup) {
         bool pieceShaped = false;
-        const QString piece =
-            cDocumentLoader::toParagraphs(cDocumentLoader::toDisplayText(std::move(document)),
-                                          &pieceShaped)
-                .trimmed();
+        const QString piece = cDocumentLoader::toParagraphs(
+                                  cDocumentLoader::toDisplayText(std::move(document)), &pieceShaped)
+                                  .trimmed();
         shaped = shaped || pieceShaped;
         if (!piece.isEmpty() && !shown.isEmpty())
             shown += kDocumentBreak;

@@ -84,6 +84,7 @@ frmMain::frmMain(Options options, QWidget* parent)
     setObjectName(QStringLiteral("frmMain"));
     buildControls();
     buildMenu();
+    buildChaptersMenu();
     connectUpdateControls();
     // The design's inner area, with the menu bar above it.
     resize(px(9024), px(5400) + menuBar()->sizeHint().height());
