@@ -164,6 +164,60 @@ void keepChapters(QTextDocument& doc, const QList<cChapter>& chapters)
 // Blank lines between the content documents, as between the paragraphs of one.
 const QString kDocumentBreak = QString(2, QChar::ParagraphSeparator);
 
+// Stands between the content documents while they are converted as one text: a private
+// character no step of the conversion touches.
+constexpr char16_t kDocumentMark = 0xE000;
+
+// The pieces of the shown text, one for each content document, joined by kDocumentBreak;
+// where each starts and ends.
+struct Pieces {
+    QString shown;
+    QList<qsizetype> starts;
+    QList<qsizetype> ends;
+    void add(QStringView piece)
+    {
+        piece = piece.trimmed();
+        if (!piece.isEmpty() && !shown.isEmpty())
+            shown += kDocumentBreak;
+        starts << shown.size();
+        shown += piece;
+        ends << shown.size();
+    }
+};
+
+// All documents through one conversion: converting hundreds of small ones costs far more
+// than one large one. Each loses its head as it would alone. False (and nothing is
+// changed) when the marks did not come through one for one, as when a book holds the
+// mark's character or a document leaves a tag open into the next.
+bool convertAtOnce(const QStringList& markup, Pieces& pieces, bool& shaped)
+{
+    QString all;
+    qsizetype size = 0;
+    for (const QString& document : markup)
+        size += document.size() + 5;
+    all.reserve(size);
+    for (const QString& document : markup) {
+        const qsizetype head = document.indexOf(QLatin1String("</head>"), 0, Qt::CaseInsensitive);
+        all += u"\r\n";
+        all += QChar(kDocumentMark);
+        all += u"\r\n";
+        all += QStringView(document).sliced(head < 0 ? 0 : head + 7);
+    }
+    const QString text =
+        cDocumentLoader::toParagraphs(cDocumentLoader::toDisplayText(std::move(all)), &shaped);
+    if (text.count(QChar(kDocumentMark)) != markup.size())
+        return false;
+    const QStringView view(text);
+    qsizetype from = view.indexOf(QChar(kDocumentMark)) + 1;
+    for (qsizetype i = 0; i < markup.size(); ++i) {
+        const qsizetype next = view.indexOf(QChar(kDocumentMark), from);
+        const qsizetype end = next < 0 ? view.size() : next;
+        pieces.add(view.sliced(from, end - from));
+        from = end + 1;
+    }
+    return true;
+}
+
 // The content documents one after another, each shown as an HTML book would be, and the
 // table of contents at their places. A title found in its document marks the place of an
 // entry that points inside it; otherwise the entry starts at the top of its document.
@@ -173,33 +227,32 @@ bool readEpub(const QString& path, QString& shown, QList<cChapter>& chapters, bo
     QStringList markup;
     if (!book.open(path) || !book.documents(markup))
         return false;
-    const QStringList& spine = book.package().spine;
-    QList<qsizetype> starts;
-    QList<qsizetype> ends;
-    for (QString& document : markup) {
-        bool pieceShaped = false;
-        const QString piece = cDocumentLoader::toParagraphs(
-                                  cDocumentLoader::toDisplayText(std::move(document)), &pieceShaped)
-                                  .trimmed();
-        shaped = shaped || pieceShaped;
-        if (!piece.isEmpty() && !shown.isEmpty())
-            shown += kDocumentBreak;
-        starts << shown.size();
-        shown += piece;
-        ends << shown.size();
+    Pieces pieces;
+    if (!convertAtOnce(markup, pieces, shaped)) {
+        pieces = {};
+        shaped = false;
+        for (QString& document : markup) {
+            bool pieceShaped = false;
+            pieces.add(cDocumentLoader::toParagraphs(
+                cDocumentLoader::toDisplayText(std::move(document)), &pieceShaped));
+            shaped = shaped || pieceShaped;
+        }
     }
+    markup.clear();
+    const QStringList& spine = book.package().spine;
     for (const cEpubTocEntry& entry : book.toc()) {
         const qsizetype index = spine.indexOf(entry.member);
         if (index < 0)
             continue;
-        qsizetype at = starts[index];
+        qsizetype at = pieces.starts[index];
         if (!entry.fragment.isEmpty()) {
-            const qsizetype found = Chapters::find(shown, entry.title, at);
-            if (found >= 0 && found < ends[index])
+            const qsizetype found = Chapters::find(pieces.shown, entry.title, at);
+            if (found >= 0 && found < pieces.ends[index])
                 at = found;
         }
         chapters.append({entry.title, at});
     }
+    shown = std::move(pieces.shown);
     return true;
 }
 

@@ -64,25 +64,65 @@ QList<cChapter> Chapters::inText(QStringView shown)
     return found;
 }
 
+namespace {
+
+// Past a mention of the title, a heading further on is still looked for within this reach.
+constexpr qsizetype kHeadingReach = 5000;
+
+bool isSpace(QChar c)
+{
+    return c.isSpace();
+}
+
+// Whether the words stand at at, separated by blanks or line ends.
+bool wordsAt(QStringView shown, qsizetype at, const QStringList& words)
+{
+    for (qsizetype i = 0; i < words.size(); ++i) {
+        if (i > 0) {
+            const qsizetype blanks = at;
+            while (at < shown.size() && isSpace(shown[at]))
+                ++at;
+            if (at == blanks)
+                return false;
+        }
+        const QString& word = words[i];
+        if (shown.size() - at < word.size() ||
+            shown.sliced(at, word.size()).compare(word, Qt::CaseInsensitive) != 0)
+            return false;
+        at += word.size();
+    }
+    return true;
+}
+
+bool startsLine(QStringView shown, qsizetype at)
+{
+    while (at > 0 && (shown[at - 1] == u' ' || shown[at - 1] == u'\t'))
+        --at;
+    return at == 0 || isBreak(shown[at - 1]);
+}
+
+} // namespace
+
 qsizetype Chapters::find(QStringView shown, const QString& title, qsizetype from)
 {
     const QStringList words = title.simplified().split(u' ', Qt::SkipEmptyParts);
     if (words.isEmpty())
         return -1;
-    QStringList escaped;
-    for (const QString& w : words)
-        escaped << QRegularExpression::escape(w);
-    const QString pattern = escaped.join(QStringLiteral("\\s+"));
-    // A heading starts its line; the same words inside a paragraph are a mention of it.
-    const QRegularExpression atLineStart(
-        QStringLiteral("(?:^|(?<=[\\n\\r\\x{2028}\\x{2029}]))[ \\t]*(") + pattern + u')',
-        QRegularExpression::CaseInsensitiveOption);
-    const QRegularExpressionMatch line = atLineStart.match(shown, from);
-    if (line.hasMatch())
-        return line.capturedStart(1);
-    const QRegularExpression anywhere(pattern, QRegularExpression::CaseInsensitiveOption);
-    const QRegularExpressionMatch m = anywhere.match(shown, from);
-    return m.hasMatch() ? m.capturedStart() : -1;
+    // A heading starts its line; the same words inside a paragraph are a mention of it,
+    // taken only when no heading follows soon after.
+    qsizetype mention = -1;
+    for (qsizetype at = shown.indexOf(words.first(), from, Qt::CaseInsensitive); at >= 0;
+         at = shown.indexOf(words.first(), at + 1, Qt::CaseInsensitive)) {
+        if (mention >= 0 && at - mention > kHeadingReach)
+            break;
+        if (!wordsAt(shown, at, words))
+            continue;
+        if (startsLine(shown, at))
+            return at;
+        if (mention < 0)
+            mention = at;
+    }
+    return mention;
 }
 
 QList<cChapter> Chapters::inHtml(QStringView markup, QStringView shown)
