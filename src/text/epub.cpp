@@ -82,9 +82,8 @@ QString cEpubBook::containerRootfile(const QByteArray& xml)
 {
     QXmlStreamReader reader(xml);
     QString first;
-    while (reader.readNextStartElement() || !reader.atEnd()) {
-        if (reader.hasError())
-            break;
+    while (!reader.atEnd() && !reader.hasError()) {
+        reader.readNext();
         if (!reader.isStartElement() || reader.name() != u"rootfile")
             continue;
         const QString path = reader.attributes().value(QLatin1String("full-path")).toString();
@@ -262,7 +261,7 @@ bool cEpubBook::readMember(const QString& name, QByteArray& bytes, bool mustExis
                     QStringLiteral("This book is protected and cannot be read."));
     const qint64 size = qint64(st.size);
     m_unpacked += size;
-    if (size > kMaxMemberSize || size < 0 ||
+    if (size > kMaxMemberSize || m_unpacked > kMaxTotalSize ||
         (m_archiveSize > kRatioCheckFrom && m_unpacked > m_archiveSize * kMaxRatio))
         return fail(Problem::Broken,
                     QStringLiteral("%1 would unpack to %2 bytes, more than a book may.")

@@ -26,8 +26,8 @@ struct cEpubPackage {
 // Reads EPUB 2 and EPUB 3 books with libzip, without unpacking them. Only members the
 // package names are read, by name inside the archive: a reference that leads outside it
 // (an absolute path, ".." above the top) makes the book unreadable, and so does one that
-// unpacks to more than kMaxMemberSize, or to more than kMaxRatio times the archive's size
-// in all when the archive is over kRatioCheckFrom.
+// unpacks to more than kMaxMemberSize, or in all to more than kMaxTotalSize or, when the
+// archive is over kRatioCheckFrom, to more than kMaxRatio times the archive's size.
 class cEpubBook {
 public:
     cEpubBook();
@@ -52,6 +52,7 @@ public:
     QString why() const { return m_why; }
 
     static constexpr qint64 kMaxMemberSize = qint64(256) << 20;
+    static constexpr qint64 kMaxTotalSize = qint64(512) << 20;
     static constexpr qint64 kRatioCheckFrom = 1 << 20;
     static constexpr int kMaxRatio = 100;
 
