@@ -189,6 +189,44 @@ TEST_F(EpubTest, ProtectedAndBrokenBooksSayWhy)
     EXPECT_FALSE(why.isEmpty());
 }
 
+TEST_F(EpubTest, MembersThatUnpackTooFarAreNotRead)
+{
+    const ZipMembers oneChapter =
+        with(book(true), "OEBPS/content.opf",
+             epubPackage({{"a", "text/a.xhtml", kXhtml, {}}, {"z", "zeros.xhtml", kXhtml, {}}},
+                         {"a", "z"}));
+    // One member larger than any book's document.
+    QString path = home.file("large.epub");
+    ASSERT_TRUE(writeZip(path, oneChapter, {{"OEBPS/zeros.xhtml", cEpubBook::kMaxMemberSize + 1}}));
+    QString why;
+    EXPECT_EQ(cDocumentLoader::refusal(path, &why), cDocumentLoader::Refusal::None);
+    QString text;
+    EXPECT_FALSE(cDocumentLoader::loadText(path, text));
+    cEpubBook book;
+    ASSERT_TRUE(book.open(path));
+    QStringList markup;
+    EXPECT_FALSE(book.documents(markup));
+    EXPECT_EQ(book.problem(), cEpubBook::Problem::Broken);
+    EXPECT_TRUE(book.why().contains("zeros.xhtml")) << qPrintable(book.why());
+
+    // An archive over 1 MB that unpacks to more than a hundred times its size (zeros pack
+    // about a thousand to one).
+    const QByteArray noise = [] {
+        QByteArray bytes(qsizetype(cEpubBook::kRatioCheckFrom) + 4096, Qt::Uninitialized);
+        quint32 x = 12345;
+        for (char& c : bytes)
+            c = char((x = x * 1103515245u + 12345u) >> 24);
+        return bytes;
+    }();
+    path = home.file("ratio.epub");
+    ASSERT_TRUE(writeZip(path, with(oneChapter, "OEBPS/noise.bin", noise),
+                         {{"OEBPS/zeros.xhtml", qint64(150) << 20}}));
+    cEpubBook ratio;
+    ASSERT_TRUE(ratio.open(path));
+    EXPECT_FALSE(ratio.documents(markup));
+    EXPECT_TRUE(ratio.why().contains("more than a book may")) << qPrintable(ratio.why());
+}
+
 TEST(EpubReferences, StayInsideTheArchive)
 {
     QString fragment;
