@@ -31,6 +31,9 @@ CommandLine CommandLine::parse(const QStringList& arguments)
     const QCommandLineOption wav(QStringLiteral("wav"),
                                  QStringLiteral("Read FILE into the WAV file OUT and exit."),
                                  QStringLiteral("OUT"));
+    const QCommandLineOption text(
+        QStringLiteral("text"),
+        QStringLiteral("Print FILE as plain text (UTF-8), as the reader shows it, and exit."));
     const QCommandLineOption voice(QStringLiteral("voice"),
                                    QStringLiteral("Voice number N (see --list-voices)."),
                                    QStringLiteral("N"));
@@ -63,7 +66,7 @@ CommandLine CommandLine::parse(const QStringList& arguments)
         QStringLiteral("Download the book at PATH of the catalogue into the books folder, unpack "
                        "it, and print the local file's path."),
         QStringLiteral("PATH"));
-    parser.addOptions({help, version, wav, voice, rate, pitch, listVoices, buildCatalogue,
+    parser.addOptions({help, version, wav, voice, rate, pitch, text, listVoices, buildCatalogue,
                        updateCatalogue, australia, search, download});
     parser.addPositionalArgument(QStringLiteral("FILE"),
                                  QStringLiteral("A book to open and read at once."));
@@ -131,6 +134,12 @@ CommandLine CommandLine::parse(const QStringList& arguments)
         if (result.document.isEmpty()) {
             result.mode = Mode::Error;
             result.error = QStringLiteral("--wav needs a FILE to read");
+        }
+    } else if (parser.isSet(text)) {
+        result.mode = Mode::Text;
+        if (result.document.isEmpty()) {
+            result.mode = Mode::Error;
+            result.error = QStringLiteral("--text needs a FILE to print");
         }
     }
     return result;

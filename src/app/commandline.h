@@ -11,6 +11,7 @@ struct CommandLine {
         Help,
         ListVoices,
         Wav,
+        Text,
         BuildCatalogue,
         UpdateCatalogue,
         Search,

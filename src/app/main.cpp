@@ -35,6 +35,8 @@ int runWithoutWindow(const CommandLine& command)
         return SpeechCommands::listVoices();
     case CommandLine::Mode::Wav:
         return SpeechCommands::readIntoWav(command);
+    case CommandLine::Mode::Text:
+        return SpeechCommands::printText(command);
     case CommandLine::Mode::BuildCatalogue:
         return CatalogueCommand::build();
     case CommandLine::Mode::Search:

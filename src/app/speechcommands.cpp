@@ -9,7 +9,9 @@
 #include <QFileInfo>
 #include <QTimer>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <unistd.h>
 
 namespace {
@@ -42,8 +44,16 @@ QString unreadable(const QString& path, QString& text)
         return "cannot read " + path + ": no such file";
     if (info.isDir())
         return "cannot read " + path + ": it is a folder";
-    if (cDocumentLoader::refusal(path) == cDocumentLoader::Refusal::NotText)
+    QString why;
+    switch (cDocumentLoader::refusal(path, &why)) {
+    case cDocumentLoader::Refusal::NotText:
         return "cannot read " + path + ": not a text document";
+    case cDocumentLoader::Refusal::Protected:
+    case cDocumentLoader::Refusal::Broken:
+        return "cannot read " + path + ": " + why;
+    default:
+        break;
+    }
     // Converted exactly as the reader window shows it, so HTML and RTF books sound alike
     // read aloud and read into a file.
     if (!cDocumentLoader::loadText(path, text))
@@ -164,6 +174,22 @@ int readIntoWav(const CommandLine& command)
     }
     if (!talker.CancelWav(failure))
         return fail("cannot complete " + command.wavFile + ": " + describe(failure));
+    return 0;
+}
+
+int printText(const CommandLine& command)
+{
+    QString text;
+    const QString problem = unreadable(command.document, text);
+    if (!problem.isEmpty())
+        return fail(problem);
+    if (!text.isEmpty() && !text.endsWith(u'\n'))
+        text += u'\n';
+    const QByteArray bytes = text.toUtf8();
+    if (std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout) != size_t(bytes.size()) ||
+        std::fflush(stdout) != 0)
+        return fail(QStringLiteral("cannot write the text: ") +
+                    QString::fromLocal8Bit(std::strerror(errno)));
     return 0;
 }
 

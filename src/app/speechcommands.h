@@ -10,5 +10,7 @@ namespace SpeechCommands {
 int listVoices();
 // Reads the document into the WAV file through the Talker, as reading aloud would.
 int readIntoWav(const CommandLine& command);
+// Prints the document on stdout in UTF-8, as the reader shows it and the voice is given it.
+int printText(const CommandLine& command);
 
 } // namespace SpeechCommands

@@ -3,12 +3,14 @@
 #include "files/filesubs.h"
 #include "platform/rtf/rtfreader.h"
 #include "platform/textcodec.h"
+#include "text/epub.h"
 #include "text/sharedhtml.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QFont>
 #include <QTextDocument>
+#include <QVariant>
 
 #include <algorithm>
 #include <utility>
@@ -144,6 +146,116 @@ bool isShaped(QChar c)
     return false;
 }
 
+const char* const kChapterTitles = "parloChapterTitles";
+const char* const kChapterPositions = "parloChapterPositions";
+
+void keepChapters(QTextDocument& doc, const QList<cChapter>& chapters)
+{
+    QStringList titles;
+    QList<qsizetype> positions;
+    for (const cChapter& c : chapters) {
+        titles << c.title;
+        positions << c.position;
+    }
+    doc.setProperty(kChapterTitles, titles);
+    doc.setProperty(kChapterPositions, QVariant::fromValue(positions));
+}
+
+// Blank lines between the content documents, as between the paragraphs of one.
+const QString kDocumentBreak = QString(2, QChar::ParagraphSeparator);
+
+// Stands between the content documents while they are converted as one text: a private
+// character no step of the conversion touches.
+constexpr char16_t kDocumentMark = 0xE000;
+
+// The pieces of the shown text, one for each content document, joined by kDocumentBreak;
+// where each starts and ends.
+struct Pieces {
+    QString shown;
+    QList<qsizetype> starts;
+    QList<qsizetype> ends;
+    void add(QStringView piece)
+    {
+        piece = piece.trimmed();
+        if (!piece.isEmpty() && !shown.isEmpty())
+            shown += kDocumentBreak;
+        starts << shown.size();
+        shown += piece;
+        ends << shown.size();
+    }
+};
+
+// All documents through one conversion: converting hundreds of small ones costs far more
+// than one large one. Each loses its head as it would alone. False (and nothing is
+// changed) when the marks did not come through one for one, as when a book holds the
+// mark's character or a document leaves a tag open into the next.
+bool convertAtOnce(const QStringList& markup, Pieces& pieces, bool& shaped)
+{
+    QString all;
+    qsizetype size = 0;
+    for (const QString& document : markup)
+        size += document.size() + 5;
+    all.reserve(size);
+    for (const QString& document : markup) {
+        const qsizetype head = document.indexOf(QLatin1String("</head>"), 0, Qt::CaseInsensitive);
+        all += u"\r\n";
+        all += QChar(kDocumentMark);
+        all += u"\r\n";
+        all += QStringView(document).sliced(head < 0 ? 0 : head + 7);
+    }
+    const QString text =
+        cDocumentLoader::toParagraphs(cDocumentLoader::toDisplayText(std::move(all)), &shaped);
+    if (text.count(QChar(kDocumentMark)) != markup.size())
+        return false;
+    const QStringView view(text);
+    qsizetype from = view.indexOf(QChar(kDocumentMark)) + 1;
+    for (qsizetype i = 0; i < markup.size(); ++i) {
+        const qsizetype next = view.indexOf(QChar(kDocumentMark), from);
+        const qsizetype end = next < 0 ? view.size() : next;
+        pieces.add(view.sliced(from, end - from));
+        from = end + 1;
+    }
+    return true;
+}
+
+// The content documents one after another, each shown as an HTML book would be, and the
+// table of contents at their places. A title found in its document marks the place of an
+// entry that points inside it; otherwise the entry starts at the top of its document.
+bool readEpub(const QString& path, QString& shown, QList<cChapter>& chapters, bool& shaped)
+{
+    cEpubBook book;
+    QStringList markup;
+    if (!book.open(path) || !book.documents(markup))
+        return false;
+    Pieces pieces;
+    if (!convertAtOnce(markup, pieces, shaped)) {
+        pieces = {};
+        shaped = false;
+        for (QString& document : markup) {
+            bool pieceShaped = false;
+            pieces.add(cDocumentLoader::toParagraphs(
+                cDocumentLoader::toDisplayText(std::move(document)), &pieceShaped));
+            shaped = shaped || pieceShaped;
+        }
+    }
+    markup.clear();
+    const QStringList& spine = book.package().spine;
+    for (const cEpubTocEntry& entry : book.toc()) {
+        const qsizetype index = spine.indexOf(entry.member);
+        if (index < 0)
+            continue;
+        qsizetype at = pieces.starts[index];
+        if (!entry.fragment.isEmpty()) {
+            const qsizetype found = Chapters::find(pieces.shown, entry.title, at);
+            if (found >= 0 && found < pieces.ends[index])
+                at = found;
+        }
+        chapters.append({entry.title, at});
+    }
+    shown = std::move(pieces.shown);
+    return true;
+}
+
 } // namespace
 
 QString cDocumentLoader::toParagraphs(QString text, bool* shaped)
@@ -195,6 +307,18 @@ bool cDocumentLoader::isRtf(const QString& path)
     return cSharedFileSubs::ExtOnly(path).toUpper() == QLatin1String("RTF");
 }
 
+bool cDocumentLoader::isEpub(const QString& path)
+{
+    return cSharedFileSubs::ExtOnly(path).toUpper() == QLatin1String("EPUB");
+}
+
+bool cDocumentLoader::isHtml(const QString& path)
+{
+    const QString ext = cSharedFileSubs::ExtOnly(path).toUpper();
+    return ext == QLatin1String("HTML") || ext == QLatin1String("HTM") ||
+           ext == QLatin1String("XHTML");
+}
+
 QString cDocumentLoader::toDisplayText(QString text)
 {
     // Bracketed stand-ins survive the tag stripping; exact case, as books write them.
@@ -204,11 +328,26 @@ QString cDocumentLoader::toDisplayText(QString text)
     return text;
 }
 
-cDocumentLoader::Refusal cDocumentLoader::refusal(const QString& path)
+cDocumentLoader::Refusal cDocumentLoader::refusal(const QString& path, QString* why)
 {
     const QFileInfo info(path);
     if (!info.exists())
         return Refusal::Missing;
+    if (isEpub(path) && info.isFile()) {
+        cEpubBook book;
+        if (book.open(path))
+            return Refusal::None;
+        if (why)
+            *why = book.why();
+        switch (book.problem()) {
+        case cEpubBook::Problem::Protected:
+            return Refusal::Protected;
+        case cEpubBook::Problem::Unreadable:
+            return Refusal::Unreadable;
+        default:
+            return Refusal::Broken;
+        }
+    }
     QFile file(path);
     if (info.isDir() || !file.open(QIODevice::ReadOnly))
         return Refusal::Unreadable;
@@ -234,12 +373,24 @@ std::unique_ptr<QTextDocument> cDocumentLoader::load(const QString& path, bool* 
         if (ok)
             RtfReader::read(bytes, doc.get());
         shaped = ok && needsShaping(doc->toPlainText());
+    } else if (isEpub(path)) {
+        QString shown;
+        QList<cChapter> chapters;
+        ok = readEpub(path, shown, chapters, shaped);
+        if (ok) {
+            doc->setPlainText(shown);
+            keepChapters(*doc, chapters);
+        }
     } else {
         QString text;
         ok = cSharedFileSubs::instance().LoadTextFile(path, text);
         if (ok) {
+            // The headings are looked for in the markup, so it stays until they are found.
+            const bool html = isHtml(path);
+            const QString markup = html ? text : QString();
             const QString shown = toParagraphs(toDisplayText(std::move(text)), &shaped);
             doc->setPlainText(shown);
+            keepChapters(*doc, html ? Chapters::inHtml(markup, shown) : Chapters::inText(shown));
         }
     }
     if (!ok)
@@ -258,4 +409,14 @@ bool cDocumentLoader::loadText(const QString& path, QString& text)
     const std::unique_ptr<QTextDocument> doc = load(path, &ok);
     text = ok ? doc->toPlainText() : QString();
     return ok;
+}
+
+QList<cChapter> cDocumentLoader::chapters(const QTextDocument& doc)
+{
+    const QStringList titles = doc.property(kChapterTitles).toStringList();
+    const auto positions = doc.property(kChapterPositions).value<QList<qsizetype>>();
+    QList<cChapter> chapters;
+    for (qsizetype i = 0; i < titles.size() && i < positions.size(); ++i)
+        chapters.append({titles[i], positions[i]});
+    return chapters;
 }

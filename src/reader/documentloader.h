@@ -1,5 +1,8 @@
 #pragma once
 
+#include "text/chapters.h"
+
+#include <QList>
 #include <QString>
 #include <QStringView>
 
@@ -17,6 +20,8 @@ public:
     static QString cleanPath(const QString& path);
     // Decided by the extension alone, in any letter case.
     static bool isRtf(const QString& path);
+    static bool isEpub(const QString& path);
+    static bool isHtml(const QString& path);
     // The HTML conversion with emphasis markers. Control characters that a binary file
     // brings (NUL and the like) become blanks, so they neither reach the voice nor
     // confuse the box.
@@ -38,13 +43,17 @@ public:
 
     // Why a file cannot be shown as a document, judged before anything is read in full:
     // it is not there, it cannot be read, or its first bytes are not text (an image, a
-    // program).
-    enum class Refusal { None, Missing, Unreadable, NotText };
-    static Refusal refusal(const QString& path);
+    // program). An EPUB book is opened far enough to tell whether it can be read: it is
+    // protected, or its archive or package is broken; why, when given, says what is wrong.
+    enum class Refusal { None, Missing, Unreadable, NotText, Protected, Broken };
+    static Refusal refusal(const QString& path, QString* why = nullptr);
 
     // A new document holding the file as shown. A file that cannot be read gives an empty
     // document and false. Safe to call on a worker thread: it touches no widget.
     static std::unique_ptr<QTextDocument> load(const QString& path, bool* readOk = nullptr);
     // The text of the file as shown, which is what the voice is given.
     static bool loadText(const QString& path, QString& text);
+    // The chapters load() found for its document: an EPUB book's table of contents, or
+    // the headings of an HTML or text book; positions are the document's.
+    static QList<cChapter> chapters(const QTextDocument& doc);
 };

@@ -103,6 +103,7 @@ frmMain::frmMain(Options options, QWidget* parent)
     setObjectName(QStringLiteral("frmMain"));
     buildControls();
     buildMenu();
+    buildChaptersMenu();
     connectUpdateControls();
     buildKeyMenus();
     // The design's inner area, with the menu bar above it.

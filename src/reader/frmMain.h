@@ -156,6 +156,11 @@ private:
     void mnuCheckForUpdate_Click();
     void checkforupdate(bool automatic);
     void Updater_InstallFile();
+    // The Chapters menu (frmMainChapters.cpp): filled from the document on display each
+    // time it opens.
+    void buildChaptersMenu();
+    void fillChaptersMenu();
+    void goToChapter(qsizetype position);
 
     Options m_options;
     QTextEdit* RichTextBox1 = nullptr;
@@ -181,6 +186,7 @@ private:
     LanguageMenu* m_languageMenu = nullptr;
     QAction* mnuPron = nullptr;
     QAction* mnuCheckForUpdate = nullptr;
+    QMenu* mnuChapters = nullptr;
     fSHAREDUpdater* Updater = nullptr;
     QLabel* lblEngine = nullptr;
     QLabel* lblPitch = nullptr;

@@ -40,6 +40,10 @@ QString refusalText(cDocumentLoader::Refusal refusal)
         return QStringLiteral("The file cannot be read: ");
     case cDocumentLoader::Refusal::NotText:
         return QStringLiteral("This is not a text document: ");
+    case cDocumentLoader::Refusal::Protected:
+        return QStringLiteral("This book is protected and cannot be read: ");
+    case cDocumentLoader::Refusal::Broken:
+        return QStringLiteral("This book is damaged and cannot be read: ");
     case cDocumentLoader::Refusal::None:
         break;
     }
@@ -105,9 +109,11 @@ bool frmMain::OpenDocument(const QString& path)
     const QString file = cDocumentLoader::cleanPath(path);
     // Nothing changes for a file that cannot be shown: the document on display stays, at
     // its place, and no bookmark is kept for the file.
-    const QString refused = refusalText(cDocumentLoader::refusal(file));
+    QString why;
+    const QString refused = refusalText(cDocumentLoader::refusal(file, &why));
     if (!refused.isEmpty()) {
-        cUserPrompt::current().message(cSharedLang::instance().GetTranslation(refused) + file);
+        cUserPrompt::current().message(cSharedLang::instance().GetTranslation(refused) + file +
+                                       (why.isEmpty() ? QString() : u'\n' + why));
         return false;
     }
     // The library opens books without stopping first; a reading of text that is about to
@@ -167,7 +173,7 @@ void frmMain::cmdLoad_Click()
     const WorkScope work(*this);
     StopReading();
     frmFileSelect select(this);
-    select.SetFilepattern(QStringLiteral("*.txt;*.text;*.html;*.htm;*.rtf"));
+    select.SetFilepattern(QStringLiteral("*.txt;*.text;*.html;*.htm;*.rtf;*.epub"));
     // The window translates its own title.
     select.SetWindowTitle(QStringLiteral("Please select a file to open."));
     QString folder = cSHAREDSettings::shared()

@@ -1,3 +1,4 @@
+#include "epubwriter.h"
 #include "testsupport.h"
 #include "wavinfo.h"
 
@@ -250,4 +251,39 @@ TEST_F(ParloCli, TextLongerThanAWavFileCanHoldIsAnError)
         EXPECT_TRUE(wav.valid);
         EXPECT_TRUE(wav.sizesAgree);
     }
+}
+
+TEST_F(ParloCli, PrintsAnyBookAsTheReaderShowsIt)
+{
+    const QString html = write("book.html", "<html><head><title>Never shown</title></head><body>\n"
+                                            "<p>Caf\xC3\xA9 &amp; <b>bar</b></p>\n</body></html>");
+    Outcome run = parlo(home, {"--text", html});
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(run.out.trimmed(), QString::fromUtf8("Caf\xC3\xA9 & <emph>bar</emph>"));
+
+    const QString epub = home.file("book.epub");
+    ASSERT_TRUE(
+        writeZip(epub, {{"mimetype", "application/epub+zip"},
+                        {"META-INF/container.xml", epubContainer("c.opf")},
+                        {"c.opf", epubPackage({{"one", "1.xhtml", "application/xhtml+xml", {}},
+                                               {"two", "2.xhtml", "application/xhtml+xml", {}}},
+                                              {"two", "one"})},
+                        {"1.xhtml", xhtmlChapter("Later", "Second.")},
+                        {"2.xhtml", xhtmlChapter("First", "\xC3\xBC ber")}}));
+    run = parlo(home, {"--text", epub});
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(run.out, QString::fromUtf8("First\n\xC3\xBC ber\n\nLater\nSecond.\n"));
+
+    // A protected book is named as such, and nothing is printed.
+    ASSERT_TRUE(writeZip(
+        epub, {{"META-INF/container.xml", epubContainer("c.opf")},
+               {"c.opf", epubPackage({{"one", "1.xhtml", "application/xhtml+xml", {}}}, {"one"})},
+               {"1.xhtml", "scrambled"},
+               {"META-INF/encryption.xml",
+                "<encryption><EncryptedData><CipherData><CipherReference "
+                "URI=\"1.xhtml\"/></CipherData></EncryptedData></encryption>"}}));
+    run = parlo(home, {"--text", epub});
+    EXPECT_NE(run.exitCode, 0);
+    EXPECT_EQ(run.out, "");
+    EXPECT_TRUE(run.err.contains("protected")) << run.err.toStdString();
 }

@@ -1,3 +1,4 @@
+#include "epubwriter.h"
 #include "files/fileselect.h"
 #include "reader/bookmarks.h"
 #include "readerfixture.h"
@@ -495,5 +496,70 @@ TEST_F(Reading, WavThatFillsUpStopsAndSaysSo)
     const WavInfo info = WavInfo::read(bytes);
     EXPECT_TRUE(info.valid);
     EXPECT_TRUE(info.sizesAgree);
+    window->ShutDown();
+}
+
+TEST_F(Reading, ChaptersMenuMovesTheCursorAndReadStartsThere)
+{
+    const QString xhtml = "application/xhtml+xml";
+    const QString epub = home.file("book.epub");
+    const QByteArray nav = "<html xmlns=\"http://www.w3.org/1999/xhtml\" "
+                           "xmlns:epub=\"http://www.idpf.org/2007/ops\"><body><nav "
+                           "epub:type=\"toc\"><ol><li><a href=\"one.xhtml\">Rain &amp; Sun</a></li>"
+                           "<li><a href=\"two.xhtml\">Snow</a></li></ol></nav></body></html>";
+    ASSERT_TRUE(
+        writeZip(epub, {{"mimetype", "application/epub+zip"},
+                        {"META-INF/container.xml", epubContainer("c.opf")},
+                        {"c.opf", epubPackage({{"n", "nav.xhtml", xhtml, "nav"},
+                                               {"one", "one.xhtml", xhtml, {}},
+                                               {"two", "two.xhtml", xhtml, {}}},
+                                              {"one", "two"})},
+                        {"nav.xhtml", nav},
+                        {"one.xhtml", xhtmlChapter("Rain", "It rained.")},
+                        {"two.xhtml", xhtmlChapter("Snow", "It snowed. Then it thawed.")}}));
+    auto window = start();
+    ASSERT_TRUE(window->OpenDocument(epub));
+    QMenu* menu = child<QMenu>(*window, "mnuChapters");
+    Q_EMIT menu->aboutToShow();
+    const QList<QAction*> actions = menu->actions();
+    ASSERT_EQ(actions.size(), 2);
+    EXPECT_EQ(actions[0]->text(), "Rain && Sun");
+    actions[1]->trigger();
+    const QString text = box(*window)->toPlainText();
+    EXPECT_EQ(box(*window)->textCursor().position(), text.indexOf("Snow"));
+    click(*window, "cmdRead");
+    ASSERT_FALSE(m_voice->spoken.isEmpty());
+    EXPECT_TRUE(m_voice->spoken.first().contains("Snow")) << m_voice->spoken.first().toStdString();
+    EXPECT_FALSE(m_voice->spoken.join(' ').contains("rained"));
+
+    // A protected book is refused and the book on display stays where it was.
+    const QString locked = home.file("locked.epub");
+    ASSERT_TRUE(
+        writeZip(locked, {{"META-INF/container.xml", epubContainer("c.opf")},
+                          {"c.opf", epubPackage({{"one", "one.xhtml", xhtml, {}}}, {"one"})},
+                          {"one.xhtml", "scrambled"},
+                          {"META-INF/encryption.xml",
+                           "<encryption><EncryptedData><CipherData><CipherReference "
+                           "URI=\"one.xhtml\"/></CipherData></EncryptedData></encryption>"}}));
+    prompt.messages.clear();
+    EXPECT_FALSE(window->OpenDocument(locked));
+    ASSERT_EQ(prompt.messages.size(), 1);
+    EXPECT_TRUE(
+        prompt.messages[0].startsWith("This book is protected and cannot be read: " + locked));
+    EXPECT_EQ(box(*window)->toPlainText(), text);
+    EXPECT_EQ(window->CurrentFile(), epub);
+
+    // A text book lists the headings it has, and one without any says so.
+    window->OpenDocument(book("t.txt", "Preface.\n\nCHAPTER I\n\nOnce.\n\nCHAPTER II\n\nTwice.\n"));
+    Q_EMIT menu->aboutToShow();
+    ASSERT_EQ(menu->actions().size(), 2);
+    EXPECT_EQ(menu->actions()[1]->text(), "CHAPTER II");
+    menu->actions()[1]->trigger();
+    EXPECT_EQ(box(*window)->textCursor().position(),
+              box(*window)->toPlainText().indexOf("CHAPTER II"));
+    window->OpenDocument(book("plain.txt", "Nothing here."));
+    Q_EMIT menu->aboutToShow();
+    ASSERT_EQ(menu->actions().size(), 1);
+    EXPECT_FALSE(menu->actions()[0]->isEnabled());
     window->ShutDown();
 }

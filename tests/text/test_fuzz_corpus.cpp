@@ -4,6 +4,8 @@
 #include "platform/textcodec.h"
 #include "text/sharedhtml.h"
 
+#include "epubchecks.h"
+
 #include "testsupport.h"
 
 #include <QDirIterator>
@@ -27,4 +29,19 @@ TEST(FuzzCorpus, EveryInputConvertsCleanly)
         ++files;
     }
     EXPECT_GT(files, 10);
+}
+
+// Every input, whatever corpus it came from, through the EPUB readers: nothing named
+// outside the archive.
+TEST(FuzzCorpus, EpubReadersNameNothingOutsideTheArchive)
+{
+    ScopedProgramHome home;
+    int epubFiles = 0;
+    QDirIterator it(QStringLiteral(PARLO_FUZZ_CORPUS), QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        EXPECT_TRUE(EpubChecks::check(readBytes(path))) << qPrintable(path);
+        epubFiles += path.contains(QLatin1String("/epub/"));
+    }
+    EXPECT_GE(epubFiles, 5);
 }

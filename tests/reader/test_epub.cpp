@@ -1,0 +1,271 @@
+// EPUB books written here with libzip, read through the archive reader and the document
+// loader as the window and the command line read them.
+#include "reader/documentloader.h"
+#include "text/chapters.h"
+#include "text/epub.h"
+
+#include "epubwriter.h"
+#include "testsupport.h"
+
+#include <QTextDocument>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const QString kXhtml = QStringLiteral("application/xhtml+xml");
+const QString kNcx = QStringLiteral("application/x-dtbncx+xml");
+
+QByteArray navDocument()
+{
+    return QByteArrayLiteral(
+        "<?xml version=\"1.0\"?><html xmlns=\"http://www.w3.org/1999/xhtml\" "
+        "xmlns:epub=\"http://www.idpf.org/2007/ops\"><body>"
+        "<nav epub:type=\"landmarks\"><ol><li><a href=\"text/b.xhtml\">Landmark</a></li></ol></nav>"
+        "<nav epub:type=\"toc\"><ol><li><a href=\"text/b.xhtml\">The <i>First</i> Part</a><ol>"
+        "<li><a href=\"text/b.xhtml#late\">Late Start</a></li></ol></li>"
+        "<li><a href=\"text/a.xhtml\">Second Part</a></li></ol></nav></body></html>");
+}
+
+QByteArray ncxDocument()
+{
+    return QByteArrayLiteral(
+        "<?xml version=\"1.0\"?><!DOCTYPE ncx PUBLIC \"-//NISO//DTD ncx 2005-1//EN\" "
+        "\"http://www.daisy.org/z3986/2005/ncx-2005-1.dtd\"><ncx xmlns=\"http://www.daisy.org/"
+        "z3986/2005/ncx/\"><docTitle><text>Book</text></docTitle><navMap>"
+        "<navPoint id=\"n1\"><navLabel><text>Opening</text></navLabel>"
+        "<content src=\"text/b.xhtml\"/></navPoint>"
+        "<navPoint id=\"n2\"><navLabel><text>Closing</text></navLabel>"
+        "<content src=\"text/a.xhtml\"/></navPoint></navMap></ncx>");
+}
+
+// Two chapters stored a.xhtml before b.xhtml, read b first: the spine decides.
+ZipMembers book(bool epub3)
+{
+    QList<OpfItem> items = {
+        {"a", "text/a.xhtml", kXhtml, {}},
+        {"b", "text/b.xhtml", kXhtml, {}},
+    };
+    if (epub3)
+        items << OpfItem{"nav", "nav.xhtml", kXhtml, "nav"};
+    else
+        items << OpfItem{"ncx", "toc.ncx", kNcx, {}};
+    ZipMembers m = {
+        {"mimetype", "application/epub+zip"},
+        {"META-INF/container.xml", epubContainer()},
+        {"OEBPS/content.opf", epubPackage(items, {"b", "a"}, epub3 ? QString() : "ncx")},
+        {"OEBPS/text/a.xhtml", xhtmlChapter("Second Part", "Alpha &amp; <em>omega</em>.")},
+        {"OEBPS/text/b.xhtml",
+         xhtmlChapter("The First Part", "Bravo.</p><p>Some words.</p><h3>Late Start</h3><p>Late.")},
+    };
+    m << (epub3 ? QPair<QString, QByteArray>("OEBPS/nav.xhtml", navDocument())
+                : QPair<QString, QByteArray>("OEBPS/toc.ncx", ncxDocument()));
+    return m;
+}
+
+class EpubTest : public ::testing::Test {
+protected:
+    QString write(const ZipMembers& members, const QString& name = "book.epub")
+    {
+        const QString path = home.file(name);
+        EXPECT_TRUE(writeZip(path, members));
+        return path;
+    }
+    // The member replaced (or added at the end).
+    static ZipMembers with(ZipMembers members, const QString& name, const QByteArray& bytes)
+    {
+        for (auto& m : members) {
+            if (m.first == name) {
+                m.second = bytes;
+                return members;
+            }
+        }
+        members.append({name, bytes});
+        return members;
+    }
+    ScopedProgramHome home;
+};
+
+} // namespace
+
+TEST_F(EpubTest, ReadsTheSpineInOrderThroughTheHtmlConversion)
+{
+    for (const bool epub3 : {true, false}) {
+        const QString path = write(book(epub3));
+        EXPECT_EQ(cDocumentLoader::refusal(path), cDocumentLoader::Refusal::None);
+        QString text;
+        ASSERT_TRUE(cDocumentLoader::loadText(path, text));
+        const qsizetype bravo = text.indexOf("Bravo.");
+        const qsizetype alpha = text.indexOf("Alpha & <emph>omega</emph>.");
+        EXPECT_GE(bravo, 0) << qPrintable(text);
+        EXPECT_GT(alpha, bravo) << qPrintable(text);
+        // The head's title is not part of the text, and no markup is left.
+        EXPECT_EQ(text.count("Second Part"), 1) << qPrintable(text);
+        EXPECT_FALSE(text.contains(u'<' + QString("h2"))) << qPrintable(text);
+    }
+}
+
+TEST_F(EpubTest, ChaptersComeFromTheNavElseTheNcx)
+{
+    const QString nav = write(book(true), "nav.epub");
+    const auto doc = cDocumentLoader::load(nav);
+    const QString text = doc->toPlainText();
+    const QList<cChapter> chapters = cDocumentLoader::chapters(*doc);
+    ASSERT_EQ(chapters.size(), 3);
+    EXPECT_EQ(chapters[0].title, "The First Part");
+    EXPECT_EQ(chapters[0].position, 0);
+    EXPECT_EQ(chapters[1].title, "Late Start");
+    EXPECT_EQ(chapters[1].position, text.indexOf("Late Start"));
+    EXPECT_EQ(chapters[2].title, "Second Part");
+    EXPECT_EQ(chapters[2].position, text.indexOf("Second Part"));
+
+    const auto ncxDoc = cDocumentLoader::load(write(book(false), "ncx.epub"));
+    const QList<cChapter> ncx = cDocumentLoader::chapters(*ncxDoc);
+    ASSERT_EQ(ncx.size(), 2);
+    EXPECT_EQ(ncx[0], (cChapter{"Opening", 0}));
+    EXPECT_EQ(ncx[1].title, "Closing");
+    EXPECT_EQ(ncx[1].position, ncxDoc->toPlainText().indexOf("Second Part"));
+}
+
+TEST_F(EpubTest, AMissingSpineItemLeavesTheRestReadable)
+{
+    ZipMembers members = book(true);
+    members.removeIf([](const auto& m) { return m.first == "OEBPS/text/b.xhtml"; });
+    QString text;
+    ASSERT_TRUE(cDocumentLoader::loadText(write(members), text));
+    EXPECT_TRUE(text.startsWith("Second Part")) << qPrintable(text);
+}
+
+TEST_F(EpubTest, ProtectedAndBrokenBooksSayWhy)
+{
+    const QByteArray encryption =
+        "<encryption xmlns=\"urn:oasis:names:tc:opendocument:xmlns:container\" "
+        "xmlns:enc=\"http://www.w3.org/2001/04/xmlenc#\"><enc:EncryptedData><enc:CipherData>"
+        "<enc:CipherReference URI=\"%1\"/></enc:CipherData></enc:EncryptedData></encryption>";
+    struct Case {
+        const char* name;
+        ZipMembers members;
+        cDocumentLoader::Refusal refusal;
+        const char* says;
+    };
+    const QList<Case> cases = {
+        {"drm",
+         with(book(true), "META-INF/encryption.xml",
+              QByteArray(encryption).replace("%1", "OEBPS/text/a.xhtml")),
+         cDocumentLoader::Refusal::Protected, "protected"},
+        {"no-container", with(book(true), "META-INF/container.xml", "<container/>"),
+         cDocumentLoader::Refusal::Broken, "names no package"},
+        {"bad-package", with(book(true), "OEBPS/content.opf", "<package><manifest>"),
+         cDocumentLoader::Refusal::Broken, "content.opf"},
+        {"lost-package", with(book(true), "META-INF/container.xml", epubContainer("x/y.opf")),
+         cDocumentLoader::Refusal::Broken, "x/y.opf is missing"},
+        {"zip-slip",
+         with(with(book(true), "OEBPS/content.opf",
+                   epubPackage({{"a", "../../../evil.xhtml", kXhtml, {}}}, {"a"})),
+              "../../evil.xhtml", xhtmlChapter("Evil", "Outside")),
+         cDocumentLoader::Refusal::Broken, "outside"},
+    };
+    for (const Case& c : cases) {
+        const QString path = write(c.members, QString(c.name) + ".epub");
+        QString why;
+        EXPECT_EQ(cDocumentLoader::refusal(path, &why), c.refusal) << c.name;
+        EXPECT_TRUE(why.contains(c.says)) << c.name << ": " << qPrintable(why);
+        QString text;
+        EXPECT_FALSE(cDocumentLoader::loadText(path, text)) << c.name;
+    }
+    // Fonts scrambled against copying leave the text readable.
+    const QString fonts = write(with(book(true), "META-INF/encryption.xml",
+                                     QByteArray(encryption).replace("%1", "OEBPS/font.otf")),
+                                "fonts.epub");
+    EXPECT_EQ(cDocumentLoader::refusal(fonts), cDocumentLoader::Refusal::None);
+
+    // Not an archive at all, though named like one.
+    QFile junk(home.file("junk.epub"));
+    ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
+    junk.write("PK\x03\x04 not really");
+    junk.close();
+    QString why;
+    EXPECT_EQ(cDocumentLoader::refusal(junk.fileName(), &why), cDocumentLoader::Refusal::Broken);
+    EXPECT_FALSE(why.isEmpty());
+}
+
+TEST_F(EpubTest, MembersThatUnpackTooFarAreNotRead)
+{
+    const ZipMembers oneChapter =
+        with(book(true), "OEBPS/content.opf",
+             epubPackage({{"a", "text/a.xhtml", kXhtml, {}}, {"z", "zeros.xhtml", kXhtml, {}}},
+                         {"a", "z"}));
+    // One member larger than any book's document.
+    QString path = home.file("large.epub");
+    ASSERT_TRUE(writeZip(path, oneChapter, {{"OEBPS/zeros.xhtml", cEpubBook::kMaxMemberSize + 1}}));
+    QString why;
+    EXPECT_EQ(cDocumentLoader::refusal(path, &why), cDocumentLoader::Refusal::None);
+    QString text;
+    EXPECT_FALSE(cDocumentLoader::loadText(path, text));
+    cEpubBook book;
+    ASSERT_TRUE(book.open(path));
+    QStringList markup;
+    EXPECT_FALSE(book.documents(markup));
+    EXPECT_EQ(book.problem(), cEpubBook::Problem::Broken);
+    EXPECT_TRUE(book.why().contains("zeros.xhtml")) << qPrintable(book.why());
+
+    // An archive over 1 MB that unpacks to more than a hundred times its size (zeros pack
+    // about a thousand to one).
+    const QByteArray noise = [] {
+        QByteArray bytes(qsizetype(cEpubBook::kRatioCheckFrom) + 4096, Qt::Uninitialized);
+        quint32 x = 12345;
+        for (char& c : bytes)
+            c = char((x = x * 1103515245u + 12345u) >> 24);
+        return bytes;
+    }();
+    path = home.file("ratio.epub");
+    ASSERT_TRUE(writeZip(path, with(oneChapter, "OEBPS/noise.bin", noise),
+                         {{"OEBPS/zeros.xhtml", qint64(150) << 20}}));
+    cEpubBook ratio;
+    ASSERT_TRUE(ratio.open(path));
+    EXPECT_FALSE(ratio.documents(markup));
+    EXPECT_TRUE(ratio.why().contains("more than a book may")) << qPrintable(ratio.why());
+}
+
+TEST(EpubReferences, StayInsideTheArchive)
+{
+    QString fragment;
+    EXPECT_EQ(cEpubBook::resolve("OEBPS/content.opf", "text/a%20b.xhtml#c%201", &fragment),
+              "OEBPS/text/a b.xhtml");
+    EXPECT_EQ(fragment, "c 1");
+    EXPECT_EQ(cEpubBook::resolve("OEBPS/text/a.xhtml", "../b.xhtml"), "OEBPS/b.xhtml");
+    EXPECT_EQ(cEpubBook::resolve("OEBPS/text/a.xhtml", "#x"), "OEBPS/text/a.xhtml");
+    for (const char* outside : {"../../a.xhtml", "/etc/passwd", "http://x/a.xhtml", "file:a.xhtml",
+                                "..\\a.xhtml", "c:/a.xhtml"})
+        EXPECT_EQ(cEpubBook::resolve("OEBPS/content.opf", outside), "") << outside;
+}
+
+TEST(Headings, TextLinesStandingAloneBetweenBlankLines)
+{
+    const QString text = cDocumentLoader::toParagraphs(
+        "Title\n\nCHAPTER I\n\nIt was.\nOn it went.\n\nChapter 12.\n\nMore.\n"
+        "Chapter 13 is not alone\n\n  BOOK ONE\n\nPart 2: The Return\n\n"
+        "Chapter 14\nfollowed at once\n\nChapter the first thing I did was long enough.\n\nEnd\n");
+    QStringList titles;
+    for (const cChapter& c : Chapters::inText(text)) {
+        titles << c.title;
+        EXPECT_EQ(text.mid(c.position, c.title.size()), c.title);
+    }
+    EXPECT_EQ(titles, QStringList({"CHAPTER I", "Chapter 12.", "BOOK ONE", "Part 2: The Return"}));
+}
+
+TEST(Headings, HtmlHeadingsAtTheirPlaceInTheShownText)
+{
+    const QString markup = "<html><head><title>Chapter One</title></head><body>\n"
+                           "<h1>The &amp; Book</h1>\n<p>As Chapter One\nwill say.</p>\n"
+                           "<h2 class=\"c\">Chapter <br/>One</h2>\n<p>Text.</p>\n<h4>Small</h4>\n"
+                           "<H3>Last</H3><h2></h2></body></html>";
+    const QString shown = cDocumentLoader::toParagraphs(cDocumentLoader::toDisplayText(markup));
+    const QList<cChapter> found = Chapters::inHtml(markup, shown);
+    ASSERT_EQ(found.size(), 3) << qPrintable(shown);
+    EXPECT_EQ(found[0].title, "The & Book");
+    EXPECT_EQ(found[1].title, "Chapter One");
+    // Not the mention in the paragraph before it.
+    EXPECT_EQ(found[1].position, shown.lastIndexOf("Chapter")) << qPrintable(shown);
+    EXPECT_EQ(found[2], (cChapter{"Last", shown.indexOf("Last")}));
+}
