@@ -29,7 +29,7 @@ rendered_man() {
     LC_ALL=C.UTF-8 MANWIDTH=4000 man -E ascii -l "$1" 2>/dev/null | col -b
 }
 
-squeeze() { tr -s ' \n' '  ' | sed 's/ *$//'; }
+squeeze() { tr -s ' \t\n' '   ' | tr -s ' ' | sed 's/ *$//'; }
 
 check_man() {
     local page="$1" parlo="$2" warnings
