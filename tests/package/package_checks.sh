@@ -65,7 +65,8 @@ check_man() {
 # check_described "NAMES|DESCRIPTION" MAN_TEXT
 check_described() {
     local names="${1%%|*}" description="${1#*|}"
-    names=$(sed 's/<\([A-Z]*\)>/\1/g' <<<"$names")
+    names=${names//</}
+    names=${names//>/}
     description=$(squeeze <<<"$description")
     grep -qF -- "$names $description" <<<"$2" ||
         fail "the man page does not say \"$names $description\""
@@ -141,7 +142,9 @@ check_deb() {
     out=$(mktemp -d)
     trap 'rm -rf "${out:?}"' EXIT
     cpack -G DEB --config "$build/CPackConfig.cmake" -B "$out" >/dev/null
-    local deb="$out/parlo_${version}_$(dpkg --print-architecture).deb"
+    local arch deb
+    arch=$(dpkg --print-architecture)
+    deb="$out/parlo_${version}_$arch.deb"
     [ -f "$deb" ] || fail "no $deb among: $(ls "$out")"
     local depends
     depends=$(dpkg-deb -f "$deb" Depends)
