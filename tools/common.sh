@@ -13,6 +13,7 @@ PARLO_PACKAGES=(
     pulseaudio xvfb xauth
     python3 python3-pyftpdlib tinyproxy sox curl openssl
     fonts-dejavu-core
+    librsvg2-bin desktop-file-utils appstream man-db groff strace procps file bsdextrautils dpkg-dev
 )
 
 parlo_install_packages() {

@@ -3,6 +3,7 @@
 #include "parlo_config.h"
 
 #include <QCommandLineParser>
+#include <QFileInfo>
 #include <QRegularExpression>
 
 namespace {
@@ -27,7 +28,8 @@ CommandLine CommandLine::parse(const QStringList& arguments)
         QStringLiteral("Parlo reads books aloud, sentence by sentence, and can read them into "
                        "WAV files."));
     const QCommandLineOption help({"h", "help"}, QStringLiteral("Show this help and exit."));
-    const QCommandLineOption version({"v", "version"}, QStringLiteral("Show the version."));
+    const QCommandLineOption version({"v", "version"},
+                                     QStringLiteral("Show the version and exit."));
     const QCommandLineOption wav(QStringLiteral("wav"),
                                  QStringLiteral("Read FILE into the WAV file OUT and exit."),
                                  QStringLiteral("OUT"));
@@ -44,7 +46,7 @@ CommandLine CommandLine::parse(const QStringList& arguments)
                                    QStringLiteral("Pitch P, from -10 to 10 (0 is normal)."),
                                    QStringLiteral("P"));
     const QCommandLineOption listVoices(QStringLiteral("list-voices"),
-                                        QStringLiteral("Print the numbered voice list."));
+                                        QStringLiteral("Print the numbered voice list and exit."));
     const QCommandLineOption buildCatalogue(
         QStringLiteral("build-catalogue"),
         QStringLiteral("Rebuild the Project Gutenberg catalogue from the source files in the "
@@ -68,8 +70,10 @@ CommandLine CommandLine::parse(const QStringList& arguments)
         QStringLiteral("PATH"));
     parser.addOptions({help, version, wav, voice, rate, pitch, text, listVoices, buildCatalogue,
                        updateCatalogue, australia, search, download});
-    parser.addPositionalArgument(QStringLiteral("FILE"),
-                                 QStringLiteral("A book to open and read at once."));
+    parser.addPositionalArgument(
+        QStringLiteral("FILE"),
+        QStringLiteral("A book to open and read at once; of several books, the first."),
+        QStringLiteral("[FILE...]"));
     // The usage line names the program, whatever the binary that parses is called.
     result.helpText = parser.helpText();
     result.helpText.replace(QRegularExpression(QStringLiteral("^Usage: \\S+")),
@@ -82,8 +86,16 @@ CommandLine CommandLine::parse(const QStringList& arguments)
         result.unknownOption = !parser.unknownOptionNames().isEmpty();
         return result;
     }
-    result.document = parser.positionalArguments().join(' ');
+    const QStringList positional = parser.positionalArguments();
+    result.document = positional.join(' ');
     result.document.remove('"');
+    // A file manager passes several books as separate arguments; an unquoted path with
+    // blanks arrives as words that only name a file when joined again.
+    if (positional.size() > 1 && !QFileInfo::exists(result.document) &&
+        QFileInfo::exists(positional.first())) {
+        result.document = positional.first();
+        result.otherDocuments = positional.mid(1);
+    }
 
     if (parser.isSet(voice) && !parseInt(parser.value(voice), 1, 100000, result.voice)) {
         result.mode = Mode::Error;

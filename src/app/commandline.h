@@ -22,6 +22,8 @@ struct CommandLine {
     // The document to open and read at once; double quotes removed, separate words joined
     // again, so an unquoted path with blanks still names one file.
     QString document;
+    // The books named after the first when a file manager passes several at once.
+    QStringList otherDocuments;
     QString wavFile;
     int voice = -1; // 1-based as the user counts; -1 when not given
     int rate = 0;

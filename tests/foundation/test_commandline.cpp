@@ -1,5 +1,8 @@
 #include "app/commandline.h"
 
+#include <QFile>
+#include <QTemporaryDir>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -57,4 +60,28 @@ TEST(CommandLine, ABookNamedLikeAnOptionFollowsTheDoubleDash)
     EXPECT_EQ(window.document, "-notes.txt");
     EXPECT_EQ(parse({"--wav", "o.wav", "--", "--version"}).document, "--version");
     EXPECT_EQ(parse({"--wav", "o.wav", "--", "--version"}).mode, CommandLine::Mode::Wav);
+}
+
+TEST(CommandLine, SeveralBooksFromAFileManagerOpenTheFirst)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const auto touch = [&](const QString& name) {
+        QFile file(dir.filePath(name));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        return file.fileName();
+    };
+    const QString first = touch("a.txt");
+    const QString second = touch("b.html");
+    const CommandLine several = parse({first, second});
+    EXPECT_EQ(several.document, first);
+    EXPECT_EQ(several.otherDocuments, QStringList{second});
+
+    // Words that name a file only when joined are still one book, even when the first word
+    // alone names another.
+    const QString word = touch("My");
+    const QString book = touch("My Book.txt");
+    const CommandLine joined = parse({word, "Book.txt"});
+    EXPECT_EQ(joined.document, book);
+    EXPECT_TRUE(joined.otherDocuments.isEmpty());
 }
