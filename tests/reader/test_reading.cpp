@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
 #include <QDir>
@@ -409,6 +410,10 @@ TEST_F(Reading, WavSaveDialogOffersWaveFilesAndAddsTheExtension)
         // Typed, as a user would; selectFile() leaves a focused name box alone.
         auto* nameBox = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
         ASSERT_NE(nameBox, nullptr);
+        // A file still selected in the list wins over the typed name when the name box has
+        // no focus, as may happen on a busy machine.
+        for (auto* view : dialog->findChildren<QAbstractItemView*>())
+            view->clearSelection();
         nameBox->setText(name);
         static_cast<QDialog*>(dialog)->accept(); // QFileDialog hides it
     };
