@@ -452,3 +452,50 @@ TEST_F(LibraryDownloads, AZippedBookIsUnpackedAndItsTextHandedOver)
 }
 
 } // namespace
+
+// ---- a site without a listing: today's catalogue for programs ----------------------------
+
+TEST_F(LibraryDownloads, WithoutAListingTheCsvBecomesTheCatalogueAndItsBooksDownload)
+{
+    writeBytes(home.file("GUTINDEX.ALL"), "left from a mirror's chain\r\n");
+    mirror.serveCsvSite();
+    auto window = open();
+    answers = {false};
+    EXPECT_EQ(downloadCatalogue(*window), 2);
+    EXPECT_EQ(window->windowTitle(), "Project Gutenberg: 2 titles.");
+    EXPECT_FALSE(QFile::exists(home.file("ls-R")));
+    EXPECT_EQ(rowOf(*window, "War and Peace"), 1);
+    EXPECT_LT(rowOf(*window, "Bible"), 0);
+    EXPECT_TRUE(child<QPushButton>(*window, "cmdRegenCatalogue")->isEnabled());
+
+    // Its books are fetched from the root of the CSV's site, not from the mirror's folder.
+    chooseBook(*window, "Great Expectations");
+    EXPECT_EQ(text(*window, "txtUrl"), mirror.url("/cache/epub/1400/pg1400.txt"));
+    click(*window, "cmdDownload");
+    ASSERT_TRUE(settled(*window));
+    EXPECT_EQ(readBytes(home.file("pg1400 - Great Expectations.txt")), LoopbackMirror::kBookText);
+    EXPECT_EQ(text(*window, "lblStatus"), "Download finished");
+
+    // With the CSV missing as well the chain ends with nothing changed.
+    mirror.remove("cache/epub/feeds/pg_catalog.csv");
+    const QByteArray catalogue = readBytes(home.file("GutIndex.txt"));
+    answers = {true, false};
+    EXPECT_EQ(downloadCatalogue(*window), -1);
+    EXPECT_EQ(readBytes(home.file("GutIndex.txt")), catalogue);
+}
+
+TEST_F(LibraryDownloads, ACatalogueUrlNamingTheCsvSkipsTheListing)
+{
+    mirror.serveCsvSite();
+    // A listing is there, but the setting asks for the CSV.
+    mirror.put("dirs/ls-R", ".:\n1\n\n./1/4/0/1400:\n1400.txt\n\n");
+    writeBytes(home.file("ls-R"), "an old listing\n");
+    cSHAREDSettings::shared().sSet("GutenCatalogURL2", mirror.csvUrl());
+    cSHAREDSettings::shared().sSet("GutenCSVURL", "http://127.0.0.1:9/not/used.csv");
+    auto window = open();
+    answers = {false};
+    EXPECT_EQ(downloadCatalogue(*window), 2);
+    EXPECT_FALSE(QFile::exists(home.file("ls-R")));
+    chooseBook(*window, "Great Expectations");
+    EXPECT_EQ(text(*window, "txtUrl"), mirror.url("/cache/epub/1400/pg1400.txt"));
+}
