@@ -148,6 +148,7 @@ bool cLibrary::LoadCatalogue(bool quiet)
     m_catalogueDate = translate(QStringLiteral("Catalogue last updated: ")) +
                       QLocale().toString(date, QStringLiteral("MMMM dd, yyyy"));
     m_books.load(file);
+    m_books.setDetails(cCatalogueBuilder(report).LoadBookDetails());
     m_caption = QStringLiteral("%1: %2 %3")
                     .arg(translate(QStringLiteral("Project Gutenberg")))
                     .arg(m_books.count())
