@@ -5,8 +5,10 @@
 #include "settings/settings.h"
 #include "testsupport.h"
 
+#include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -184,6 +186,105 @@ TEST_F(LibraryWindow, FindAndNextSearchTitlesWithoutRegardToCase)
     QTest::keyClick(list, Qt::Key_Return);
     EXPECT_EQ(window->selectedRow(), 4);
     EXPECT_EQ(text(*window, "lblTitle"), "the last of the great books");
+}
+
+// A catalogue built from today's CSV: authors and languages beside the titles.
+const QByteArray kCsv =
+    "Text#,Type,Issued,Title,Language,Authors,Subjects,LoCC,Bookshelves\n"
+    "2600,Text,2001-04-01,War and Peace,en,\"Tolstoy, Leo, graf, 1828-1910\",,,\n"
+    "1399,Text,1998-07-01,Anna Karenina,en,\"Tolstoy, Leo, graf, 1828-1910\",,,\n"
+    "986,Text,1997-06-01,Master and Man,en,\"Tolstoy, Leo, graf, 1828-1910\",,,\n"
+    "135,Text,2008-06-22,Les Misérables,fr,\"Hugo, Victor, 1802-1885\",,,\n"
+    "9000,Text,2003-01-01,Guerre et paix,fr,\"TOLSTOÏ, Léon\",,,\n"
+    "1400,Text,1998-07-01,Great Expectations,en,\"Dickens, Charles, 1812-1870\",,,\n"
+    "7,Text,1975-12-01,The Mayflower Compact,en,,,,\n";
+
+void writeCsvCatalogue(const ScopedProgramHome& home)
+{
+    const QList<PgCatalogue::Book> books = PgCatalogue::fromCsv(kCsv).books;
+    QByteArray index;
+    for (const CatalogueParse::Record& record : PgCatalogue::indexRecords(books))
+        index += (record.path + ", " + record.title + "\r\n").toUtf8();
+    writeBytes(home.file("GutIndex.txt"), index);
+    writeBytes(home.file("GutBooks.txt"), PgCatalogue::detailsFile(books));
+}
+
+TEST_F(LibraryWindow, TheFilterNarrowsTheListByTitleOrAuthorAndLanguage)
+{
+    writeCsvCatalogue(home);
+    auto window = open();
+    auto& books = window->library().books();
+    ASSERT_EQ(books.count(), 7);
+    const int row = rowOf(*window, "Guerre et paix");
+    EXPECT_EQ(books.data(books.index(row, cBookList::AuthorColumn)).toString(), "TOLSTOÏ, Léon");
+    EXPECT_EQ(books.data(books.index(row, cBookList::LanguageColumn)).toString(), "fr");
+
+    // Typed as a user types, letter case and accents not counting.
+    QTest::keyClicks(child<QLineEdit>(*window, "txtFilter"), "tolstoy");
+    QStringList shown;
+    for (int i = 0; i < books.count(); ++i)
+        shown << books.entry(i).title + '|' + books.entry(i).language;
+    EXPECT_EQ(shown, (QStringList{"Anna Karenina|en", "Master and Man|en", "War and Peace|en"}));
+    type(*window, "txtFilter", "tolstoi");
+    EXPECT_EQ(books.count(), 1);
+    type(*window, "txtFilter", "MISERABLES");
+    EXPECT_EQ(books.count(), 1);
+    type(*window, "txtFilter", "and");
+    EXPECT_EQ(books.count(), 2);
+
+    // The language choice narrows it further; all languages is the first choice.
+    auto* language = child<QComboBox>(*window, "cboLanguage");
+    EXPECT_EQ(language->currentIndex(), 0);
+    EXPECT_EQ(language->findText("fr"), 2);
+    child<QLineEdit>(*window, "txtFilter")->clear();
+    language->setCurrentIndex(language->findText("fr"));
+    EXPECT_EQ(books.count(), 2);
+
+    // Find and Next search what is shown, and the chosen row is the book shown.
+    language->setCurrentIndex(0);
+    type(*window, "txtFilter", "tolstoy");
+    type(*window, "txtSearch", "an");
+    click(*window, "cmdFind");
+    EXPECT_EQ(window->selectedRow(), 0);
+    EXPECT_EQ(text(*window, "lblTitle"), "Anna Karenina");
+    click(*window, "cmdFindNext");
+    EXPECT_EQ(text(*window, "lblTitle"), "Master and Man");
+    click(*window, "cmdFindNext");
+    click(*window, "cmdFindNext");
+    EXPECT_EQ(window->selectedRow(), 0);
+    EXPECT_EQ(text(*window, "lblTitle"), "Anna Karenina");
+    EXPECT_EQ(text(*window, "txtUrl"), "https://www.gutenberg.org/cache/epub/1399/pg1399.txt");
+}
+
+TEST_F(LibraryWindow, ClickingAHeaderSortsByItsColumnAndAgainReversesIt)
+{
+    writeCsvCatalogue(home);
+    auto window = open();
+    auto& books = window->library().books();
+    QHeaderView* header = child<QTreeView>(*window, "ListView1")->header();
+    const auto clickHeader = [&](int column) {
+        const int x = header->sectionViewportPosition(column) + header->sectionSize(column) / 2;
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(x, header->height() / 2));
+    };
+    window->show();
+    clickHeader(cBookList::AuthorColumn);
+    // No author sorts first; accents do not count; equal authors stay in title order.
+    EXPECT_EQ(books.entry(0).title, "The Mayflower Compact");
+    EXPECT_EQ(books.entry(1).title, "Great Expectations");
+    EXPECT_EQ(books.entry(3).title, "Guerre et paix");
+    EXPECT_EQ(books.entry(4).title, "Anna Karenina");
+    EXPECT_EQ(books.entry(6).title, "War and Peace");
+    clickHeader(cBookList::AuthorColumn);
+    EXPECT_EQ(books.entry(0).title, "War and Peace");
+
+    // The filter keeps the order chosen.
+    clickHeader(cBookList::LanguageColumn);
+    type(*window, "txtFilter", "tols");
+    EXPECT_EQ(books.count(), 4);
+    EXPECT_EQ(books.entry(0).language, "en");
+    EXPECT_EQ(books.entry(3).title, "Guerre et paix");
+    clickHeader(cBookList::BookColumn);
+    EXPECT_EQ(books.entry(0).title, "Anna Karenina");
 }
 
 TEST_F(LibraryWindow, ExitKeepsTheAddressesAndClosingByTheFrameDoesNot)
