@@ -423,6 +423,11 @@ void cLibrary::DownloadFile(bool getSize)
     m_lastStatus = 0;
     fSHAREDInternet* form = inetForm();
     form->ApplyProxy();
+    // The weekly catalogue is fetched only when the site has a newer one than ours.
+    const QFileInfo local(m_localFile);
+    form->setIfModifiedSince(m_stage == kCsvStage && local.isFile() && local.size() > 0
+                                 ? local.lastModified()
+                                 : QDateTime());
     form->DownloadFile(DownloadURL, m_localFile, getSize);
 }
 

@@ -71,6 +71,19 @@ void LoopbackMirror::remove(const QString& path)
     QFile::remove(m_dir.filePath(path));
 }
 
+QStringList LoopbackMirror::requests() const
+{
+    return QString::fromUtf8(readBytes(m_dir.filePath(QStringLiteral("requests.log"))))
+        .split(u'\n', Qt::SkipEmptyParts);
+}
+
+void LoopbackMirror::setModified(const QString& path, const QDateTime& time)
+{
+    QFile file(m_dir.filePath(path));
+    if (file.open(QIODevice::ReadWrite))
+        file.setFileTime(time, QFileDevice::FileModificationTime);
+}
+
 void LoopbackMirror::useInSettings() const
 {
     auto& settings = cSHAREDSettings::shared();

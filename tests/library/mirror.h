@@ -3,6 +3,7 @@
 #include "loopback.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -28,6 +29,10 @@ public:
     // A file of the mirror, written before or while it serves.
     void put(const QString& path, const QByteArray& bytes);
     void remove(const QString& path);
+    // The requests served so far, one "PATH STATUS ims|- USER-AGENT" a line.
+    QStringList requests() const;
+    // Gives a file of the mirror another modification time.
+    void setModified(const QString& path, const QDateTime& time);
     // Points the base URLs of the settings store, and the CSV's, at the mirror.
     void useInSettings() const;
 

@@ -1,6 +1,7 @@
 // The library window over a catalogue of its own and a loopback mirror.
 #include "library/fSHAREDGut.h"
 #include "mirror.h"
+#include "net/fSHAREDInternet.h"
 #include "settings/lang.h"
 #include "settings/settings.h"
 #include "testsupport.h"
@@ -15,6 +16,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimeZone>
 #include <QTreeView>
 
 #include <gtest/gtest.h>
@@ -599,4 +601,76 @@ TEST_F(LibraryDownloads, ACatalogueUrlNamingTheCsvSkipsTheListing)
     EXPECT_FALSE(QFile::exists(home.file("ls-R")));
     chooseBook(*window, "Great Expectations");
     EXPECT_EQ(text(*window, "txtUrl"), mirror.url("/cache/epub/1400/pg1400.txt"));
+}
+
+TEST_F(LibraryDownloads, AnUnchangedCatalogueIsNotDownloadedAgain)
+{
+    mirror.serveCsvSite();
+    auto window = open();
+    answers = {false};
+    ASSERT_EQ(downloadCatalogue(*window), 2);
+    const QByteArray csv = readBytes(home.file("pg_catalog.csv"));
+    ASSERT_EQ(csv, LoopbackMirror::kSiteCsv);
+
+    answers = {true, false};
+    EXPECT_EQ(downloadCatalogue(*window), 2);
+    const QString path = "/cache/epub/feeds/pg_catalog.csv";
+    EXPECT_EQ(mirror.requests().filter(path).last().section(' ', 1, 2), "304 ims");
+    EXPECT_EQ(readBytes(home.file("pg_catalog.csv")), csv);
+
+    // A newer catalogue on the site is fetched.
+    mirror.put("cache/epub/feeds/pg_catalog.csv",
+               LoopbackMirror::kSiteCsv + "7,Text,1975-12-01,The Mayflower Compact,en,,,,\n");
+    mirror.setModified("cache/epub/feeds/pg_catalog.csv",
+                       QDateTime::currentDateTimeUtc().addSecs(3600));
+    answers = {true, false};
+    EXPECT_EQ(downloadCatalogue(*window), 3);
+    EXPECT_EQ(mirror.requests().filter(path).last().section(' ', 1, 2), "200 ims");
+    // Every request names the program.
+    for (const QString& request : mirror.requests())
+        EXPECT_TRUE(request.section(' ', 3).startsWith("Parlo/")) << request.toStdString();
+}
+
+TEST(BusyServer, IsAskedOnceMoreAfterItsRetryAfterThenTheFailureIsClear)
+{
+    ScopedProgramHome home;
+    LoopbackMirror mirror;
+    ASSERT_TRUE(mirror.ok());
+    const QString path = "/dirs/1/4/0/1400/1400.txt";
+    const QString file = home.file("1400.txt");
+    const auto download = [&](QStringList& statuses) {
+        fSHAREDInternet form;
+        QSignalSpy finished(&form, &fSHAREDInternet::DownloadFinished);
+        QSignalSpy failed(&form, &fSHAREDInternet::DownloadError);
+        QObject::connect(&form, &fSHAREDInternet::Status,
+                         [&](const QString& text) { statuses << text; });
+        form.DownloadFile(mirror.url(path), file, true);
+        EXPECT_TRUE(waitUntil([&] { return !finished.isEmpty() || !failed.isEmpty(); }, 60000));
+        return failed.isEmpty() ? QString() : failed.first().first().toString();
+    };
+
+    mirror.put("dirs/1/4/0/1400/1400.txt.busy", "429 1\n");
+    QStringList statuses;
+    EXPECT_EQ(download(statuses), QString());
+    EXPECT_TRUE(statuses.contains("Server busy, trying again in 1 seconds"))
+        << statuses.join('|').toStdString();
+    EXPECT_EQ(readBytes(file), LoopbackMirror::kBookText);
+    QStringList asked = mirror.requests().filter(path);
+    ASSERT_EQ(asked.size(), 2);
+    EXPECT_EQ(asked[0].section(' ', 1, 1), "429");
+    EXPECT_EQ(asked[1].section(' ', 1, 1), "200");
+
+    // Busy twice: no third request, no file, and a message that says why.
+    mirror.put("dirs/1/4/0/1400/1400.txt.busy", "503 0\n503 0\n");
+    statuses.clear();
+    EXPECT_EQ(download(statuses), "The server is busy (HTTP 503). Please try again later.");
+    EXPECT_EQ(mirror.requests().filter(path).size(), 4);
+    EXPECT_FALSE(QFile::exists(file));
+
+    // Retry-After as seconds or a date, never more than a minute.
+    const QDateTime now(QDate(2026, 12, 8), QTime(14, 0), QTimeZone::utc());
+    EXPECT_EQ(fSHAREDInternet::retryAfterSeconds(" 7 ", now), 7);
+    EXPECT_EQ(fSHAREDInternet::retryAfterSeconds("3600", now), 60);
+    EXPECT_EQ(fSHAREDInternet::retryAfterSeconds("-5", now), 0);
+    EXPECT_EQ(fSHAREDInternet::retryAfterSeconds("Tue, 08 Dec 2026 14:00:20 GMT", now), 20);
 }

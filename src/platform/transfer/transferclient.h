@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QList>
 #include <QObject>
 #include <QPair>
@@ -59,6 +60,9 @@ public:
     QString UserName; // the proxy's credentials
     QString Password;
     int RequestTimeout = 60; // seconds allowed for connecting
+    // When valid, an HTTP server answers 304 with no body if its file is no newer, and a
+    // target file is then left as it was (statusCode() says 304).
+    QDateTime IfModifiedSince;
 
     // Starts fetching url; into targetFile, or to dataReceived when it is empty. Returns
     // false with errorNumber() set when no transfer started (one is still running, the
