@@ -67,8 +67,16 @@ private:
 
     std::vector<cBookEntry> m_entries; // by title
     std::vector<QString> m_lowerTitles;
-    std::vector<QString> m_foldedTitles; // for the filter, made on its first use
-    std::vector<QString> m_foldedAuthors;
+    // For the filter, made once per catalogue: every entry's folded title, a tab and its
+    // folded author, and a line break; a word, having no blanks, matches within one field.
+    QString m_folded;
+    std::vector<qsizetype> m_rowStarts;    // where each entry begins, and the end
+    std::vector<qsizetype> m_authorStarts; // where each entry's author begins
+    QStringView foldedAuthor(size_t i) const
+    {
+        return QStringView(m_folded).sliced(m_authorStarts[i],
+                                            m_rowStarts[i + 1] - 1 - m_authorStarts[i]);
+    }
     std::vector<int> m_order;   // every entry, in the order of the sort column
     std::vector<int> m_visible; // the rows shown: m_order filtered
     QStringList m_words;
