@@ -113,14 +113,18 @@ void cBookList::foldForFilter()
     m_folded.clear();
     m_rowStarts.clear();
     m_authorStarts.clear();
+    qsizetype size = 0;
+    for (const cBookEntry& entry : m_entries)
+        size += entry.title.size() + entry.author.size() + 2;
+    m_folded.reserve(size + size / 8);
     m_rowStarts.reserve(m_entries.size() + 1);
     m_authorStarts.reserve(m_entries.size());
     for (const cBookEntry& entry : m_entries) {
         m_rowStarts.push_back(m_folded.size());
-        m_folded += CatalogueSearch::fold(entry.title);
+        CatalogueSearch::foldAppend(m_folded, entry.title);
         m_folded += u'\t';
         m_authorStarts.push_back(m_folded.size());
-        m_folded += CatalogueSearch::fold(entry.author);
+        CatalogueSearch::foldAppend(m_folded, entry.author);
         m_folded += u'\n';
     }
     m_rowStarts.push_back(m_folded.size());
@@ -179,9 +183,13 @@ void cBookList::applyFilter()
 
 QStringList cBookList::languages() const
 {
+    // Few distinct fields among many books: each is split once.
+    QSet<QString> fields;
+    for (const cBookEntry& entry : m_entries)
+        fields.insert(entry.language);
     QSet<QString> codes;
-    for (const cBookEntry& entry : m_entries) {
-        for (const QString& code : entry.language.split(u';', Qt::SkipEmptyParts))
+    for (const QString& field : std::as_const(fields)) {
+        for (const QString& code : field.split(u';', Qt::SkipEmptyParts))
             codes.insert(code.trimmed().toLower());
     }
     codes.remove(QString());
