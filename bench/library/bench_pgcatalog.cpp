@@ -9,6 +9,7 @@
 #include "library/pgcsv.h"
 
 #include "benchtext.h"
+#include "pgcsvgen.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
@@ -17,41 +18,6 @@ namespace {
 
 constexpr int kRecords = 75000;
 constexpr int kRuns = 5;
-
-class QuietReport : public cCatalogueReport {
-public:
-    explicit QuietReport(bool quiet = false) : m_quiet(quiet) {}
-    void status(const QString&) override {}
-    void message(const QString& text) override
-    {
-        if (!m_quiet)
-            std::fprintf(stderr, "message: %s\n", qPrintable(text));
-    }
-    void busyPointer(bool) override {}
-
-private:
-    bool m_quiet;
-};
-
-// Records in the real format for when the corpus is not on this machine.
-const char* const kBuiltIn =
-    "Text#,Type,Issued,Title,Language,Authors,Subjects,LoCC,Bookshelves\n"
-    "1,Text,1971-12-01,A Declaration of Things Held Self-Evident,en,\"Writer, Thomas, "
-    "1743-1826\",\"History -- Revolution, 1775-1783 -- Sources; Declarations\",E201; "
-    "JK,Politics; Browsing: History - American; Browsing: Politics\n"
-    "2,Text,1972-12-01,\"A Bill of Rights\nThe Ten Original Amendments\",en,United States,"
-    "Civil rights -- Sources; Constitution -- Amendments,JK; KF,Politics; Browsing: Law\n"
-    "3,Text,1973-11-01,An Inaugural Address,en,\"Speaker, John F. (John Fitzgerald), "
-    "1917-1963\",Presidents -- Inaugural addresses,E838,Browsing: History - American\n"
-    "4,Text,1975-12-01,A Compact,en,,\"Colonies -- History -- 1620-1691 -- Sources\",F001,"
-    "Browsing: History - American\n"
-    "5,Text,2001-04-01,War and Peace,en,\"Tolstoy, Leo, graf, 1828-1910; Maude, Louise, "
-    "1855-1939 [Translator]\",\"Napoleonic Wars, 1800-1815 -- Campaigns -- Russia -- Fiction; "
-    "Aristocracy (Social class) -- Russia -- Fiction\",PG,Best Books Ever Listings; Browsing: "
-    "Fiction\n"
-    "6,Text,2008-06-22,Les Misérables,fr,\"Hugo, Victor, 1802-1885\",Paris (France) -- "
-    "Fiction; Poor -- Fiction,PQ,Browsing: Culture/Civilization/Society; Browsing: Fiction\n"
-    "7,Sound,2003-01-01,A Reading Aloud,en,\"Reader, A.\",Audiobooks,,\n";
 
 // What the filter box does per keystroke, without the window: every book's folded title and
 // author (folded once, beforehand) against the folded words typed so far and a language.
@@ -95,27 +61,6 @@ Filtering filter(const QList<PgCatalogue::Book>& books)
     return result;
 }
 
-// kRecords records made from the templates' fields: numbered 1, 2, ... with the titles made
-// distinct; the templates' own mix of types, line breaks and quoting repeats through the file.
-QByteArray generate(const QByteArray& head)
-{
-    const PgCsv::Table table = PgCsv::parse(head);
-    const QStringList header = table.records.first();
-    const QList<QStringList> templates = table.records.mid(1);
-    QByteArray csv = PgCsv::recordLine(header);
-    csv.chop(2);
-    csv += '\n';
-    for (int n = 1; n <= kRecords; ++n) {
-        QStringList record = templates[(n - 1) % templates.size()];
-        record[0] = QString::number(n);
-        record[3] += QStringLiteral(", part %1").arg(n);
-        QByteArray line = PgCsv::recordLine(record);
-        line.chop(2);
-        csv += line + '\n';
-    }
-    return csv;
-}
-
 // The same number of records, each opening a quote that nothing closes.
 QByteArray unclosed(qsizetype bytes)
 {
@@ -143,20 +88,20 @@ int main(int argc, char** argv)
         head = benchtext::readFile(corpus + "/gutindex/pg_catalog-head.csv");
     const bool real = !head.isEmpty();
     if (!real)
-        head = kBuiltIn;
+        head = pgcsvgen::kBuiltIn;
     QTemporaryDir home;
     qputenv("PARLO_HOME", home.path().toUtf8());
     QTemporaryDir good;
     QTemporaryDir broken;
-    const QByteArray csv = generate(head);
+    const QByteArray csv = pgcsvgen::generate(head, kRecords);
     const QByteArray bad = unclosed(csv.size());
     if (!put(good, "pg_catalog.csv", csv) || !put(broken, "pg_catalog.csv", bad)) {
         std::printf("pg_catalog: cannot write the sources\n");
         return 1;
     }
 
-    QuietReport report;
-    QuietReport noBooks(true);
+    pgcsvgen::QuietReport report;
+    pgcsvgen::QuietReport noBooks(true);
     cCatalogueBuilder builder(report, good.path());
     cCatalogueBuilder brokenBuilder(noBooks, broken.path());
     int books = 0;

@@ -61,15 +61,19 @@ CommandLine CommandLine::parse(const QStringList& arguments)
                        "catalogue."));
     const QCommandLineOption search(
         QStringLiteral("search"),
-        QStringLiteral("Print \"path<TAB>title\" for every book whose title holds all the "
-                       "words given as arguments (letter case ignored)."));
+        QStringLiteral("Print \"path<TAB>title\" for every book whose title or author holds "
+                       "all the words given as arguments (letter case and accents ignored)."));
+    const QCommandLineOption language(
+        QStringLiteral("language"),
+        QStringLiteral("With --search: only books in language CODE (en, fr, ...)."),
+        QStringLiteral("CODE"));
     const QCommandLineOption download(
         QStringLiteral("download"),
         QStringLiteral("Download the book at PATH of the catalogue into the books folder, unpack "
                        "it, and print the local file's path."),
         QStringLiteral("PATH"));
     parser.addOptions({help, version, wav, voice, rate, pitch, text, listVoices, buildCatalogue,
-                       updateCatalogue, australia, search, download});
+                       updateCatalogue, australia, search, language, download});
     parser.addPositionalArgument(
         QStringLiteral("FILE"),
         QStringLiteral("A book to open and read at once; of several books, the first."),
@@ -131,9 +135,10 @@ CommandLine CommandLine::parse(const QStringList& arguments)
     } else if (parser.isSet(search)) {
         result.mode = Mode::Search;
         result.searchWords = parser.positionalArguments();
-        if (result.searchWords.isEmpty()) {
+        result.language = parser.value(language).trimmed();
+        if (result.searchWords.isEmpty() && result.language.isEmpty()) {
             result.mode = Mode::Error;
-            result.error = QStringLiteral("--search needs one or more WORDS");
+            result.error = QStringLiteral("--search needs one or more WORDS or a --language");
         }
     } else if (parser.isSet(download)) {
         result.mode = Mode::Download;

@@ -32,6 +32,7 @@ struct CommandLine {
     bool pitchGiven = false;
     bool australia = false;  // --update-catalogue also fetches the Australian catalogue
     QStringList searchWords; // --search
+    QString language;        // --search --language CODE; empty for all
     QString downloadPath;    // --download: a path of the catalogue
     QString error;
     // The error is an option we do not know; it may be one of Qt's own (-style Fusion).

@@ -85,11 +85,12 @@ int search(const CommandLine& command)
     if (!library.LoadCatalogue(true))
         return view.fail(QStringLiteral("Cannot find GutIndex.txt. Please download or generate "
                                         "a new catalogue."));
-    const std::vector<int> rows = library.books().rowsWithAll(command.searchWords);
-    if (rows.empty())
+    cBookList& books = library.books();
+    books.setFilter(command.searchWords.join(u' '), command.language);
+    if (books.count() == 0)
         return view.fail(QStringLiteral("No matches"));
-    for (int row : rows) {
-        const cBookEntry& book = library.books().entry(row);
+    for (int row = 0; row < books.count(); ++row) {
+        const cBookEntry& book = books.entry(row);
         std::printf("%s\t%s\n", book.path.toUtf8().constData(), book.title.toUtf8().constData());
     }
     return 0;

@@ -42,9 +42,9 @@ bool isAscii(QStringView text)
     return true;
 }
 
-void appendBlank(QString& folded)
+void appendBlank(QString& folded, qsizetype start)
 {
-    if (!folded.isEmpty() && !folded.endsWith(u' '))
+    if (folded.size() > start && !folded.endsWith(u' '))
         folded += u' ';
 }
 
@@ -54,10 +54,17 @@ QString fold(QStringView text)
 {
     QString folded;
     folded.reserve(text.size());
+    foldAppend(folded, text);
+    return folded;
+}
+
+void foldAppend(QString& folded, QStringView text)
+{
+    const qsizetype start = folded.size();
     if (isAscii(text)) {
         for (QChar c : text) {
             if (c.isSpace())
-                appendBlank(folded);
+                appendBlank(folded, start);
             else
                 folded += c.toLower();
         }
@@ -70,16 +77,15 @@ QString fold(QStringView text)
             if (c.isMark())
                 continue;
             if (c.isSpace())
-                appendBlank(folded);
+                appendBlank(folded, start);
             else if (const char16_t* plain = plainLetters(c.unicode()))
                 folded += QStringView(plain);
             else
                 folded += c;
         }
     }
-    if (folded.endsWith(u' '))
+    if (folded.size() > start && folded.endsWith(u' '))
         folded.chop(1);
-    return folded;
 }
 
 QStringList queryWords(QStringView query)

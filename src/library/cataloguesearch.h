@@ -12,6 +12,8 @@ namespace CatalogueSearch {
 // The text as searches compare it: case-folded, accents and other combining marks removed,
 // letters such as ß, æ, ø written out in plain letters, every run of blanks one space.
 QString fold(QStringView text);
+// The same appended to folded, for many texts folded into one buffer.
+void foldAppend(QString& folded, QStringView text);
 
 // The folded words of what the user typed; none for blanks alone.
 QStringList queryWords(QStringView query);

@@ -8,6 +8,7 @@
 #include "util/programpaths.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDesktopServices>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -19,10 +20,14 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QTreeView>
 #include <QUrl>
 #include <QUrlQuery>
 #include <QVBoxLayout>
+
+#include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -156,10 +161,27 @@ void fSHAREDGut::buildControls()
     ListView1->setAllColumnsShowFocus(true);
     ListView1->setSelectionMode(QAbstractItemView::SingleSelection);
     ListView1->setSelectionBehavior(QAbstractItemView::SelectRows);
-    ListView1->header()->setStretchLastSection(false);
-    ListView1->header()->setSectionResizeMode(0, QHeaderView::Stretch);
-    ListView1->header()->setSectionResizeMode(1, QHeaderView::Interactive);
-    ListView1->header()->resizeSection(1, fontMetrics().horizontalAdvance(u'x') * 24);
+    QHeaderView* header = ListView1->header();
+    header->setStretchLastSection(false);
+    header->setSectionResizeMode(cBookList::BookColumn, QHeaderView::Stretch);
+    const int x = fontMetrics().horizontalAdvance(u'x');
+    for (auto [column, width] : {std::pair{cBookList::FilenameColumn, 24},
+                                 {cBookList::AuthorColumn, 36},
+                                 {cBookList::LanguageColumn, 10}}) {
+        header->setSectionResizeMode(column, QHeaderView::Interactive);
+        header->resizeSection(column, x * width);
+    }
+    // Shown as Book, Author, Language, Filename.
+    header->moveSection(header->visualIndex(cBookList::AuthorColumn), 1);
+    header->moveSection(header->visualIndex(cBookList::LanguageColumn), 2);
+    header->setSortIndicator(cBookList::BookColumn, Qt::AscendingOrder);
+    ListView1->setSortingEnabled(true);
+
+    txtFilter = textBox(this, "txtFilter", QStringLiteral("Filter"));
+    txtFilter->setPlaceholderText(QStringLiteral("Title or author"));
+    txtFilter->setClearButtonEnabled(true);
+    cboLanguage = named(new QComboBox(this), "cboLanguage", QStringLiteral("Language"));
+    cboLanguage->addItem(QStringLiteral("All languages"), QString());
 
     lblCatalogueDate = named(new QLabel(QStringLiteral("Catalogue date"), this), "lblCatalogueDate",
                              QStringLiteral("Catalogue date"));
@@ -206,14 +228,23 @@ void fSHAREDGut::buildControls()
     bottom->addWidget(lblStatus, 1);
     bottom->addWidget(prgStatus);
 
+    auto* filter = new QHBoxLayout;
+    filter->addWidget(caption(this, QStringLiteral("Fil&ter:"), txtFilter));
+    filter->addWidget(txtFilter, 1);
+    filter->addWidget(caption(this, QStringLiteral("L&anguage:"), cboLanguage));
+    filter->addWidget(cboLanguage);
+
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
+    layout->addLayout(filter);
     layout->addWidget(ListView1, 1);
     layout->addLayout(bottom);
 
     setTabOrder(txtSearch, cmdFind);
     setTabOrder(cmdFind, cmdFindNext);
-    setTabOrder(cmdFindNext, ListView1);
+    setTabOrder(cmdFindNext, txtFilter);
+    setTabOrder(txtFilter, cboLanguage);
+    setTabOrder(cboLanguage, ListView1);
     setTabOrder(ListView1, txtUrl);
     setTabOrder(txtUrl, cmdDownload);
     setTabOrder(cmdDownload, cmdDownloadAndRead);
@@ -231,6 +262,8 @@ void fSHAREDGut::buildControls()
     connect(cmdFind, &QPushButton::clicked, this, &fSHAREDGut::cmdFind_Click);
     connect(cmdFindNext, &QPushButton::clicked, this, &fSHAREDGut::cmdFindNext_Click);
     connect(txtSearch, &QLineEdit::returnPressed, this, &fSHAREDGut::cmdFind_Click);
+    connect(txtFilter, &QLineEdit::textChanged, this, &fSHAREDGut::applyFilter);
+    connect(cboLanguage, &QComboBox::currentIndexChanged, this, &fSHAREDGut::applyFilter);
     connect(cmdDownload, &QPushButton::clicked, this,
             [this] { m_library.cmdDownload_Click(false); });
     connect(cmdDownloadAndRead, &QPushButton::clicked, this,
@@ -303,6 +336,22 @@ void fSHAREDGut::selectRow(int row)
                                                             QItemSelectionModel::Rows);
     m_showing = false;
     ListView1->scrollTo(index, QAbstractItemView::PositionAtCenter);
+}
+
+void fSHAREDGut::applyFilter()
+{
+    m_library.books().setFilter(txtFilter->text(), cboLanguage->currentData().toString());
+}
+
+void fSHAREDGut::fillLanguages()
+{
+    const QString chosen = cboLanguage->currentData().toString();
+    const QSignalBlocker quiet(cboLanguage);
+    while (cboLanguage->count() > 1)
+        cboLanguage->removeItem(1);
+    for (const QString& code : m_library.books().languages())
+        cboLanguage->addItem(code, code);
+    cboLanguage->setCurrentIndex(std::max(0, cboLanguage->findData(chosen)));
 }
 
 void fSHAREDGut::cmdFind_Click()
@@ -430,6 +479,10 @@ void fSHAREDGut::catalogueLoaded()
 {
     setWindowTitle(m_library.captionText());
     lblCatalogueDate->setText(m_library.catalogueDateText());
+    // A new catalogue comes sorted by title and unfiltered; what the user chose holds for it.
+    ListView1->header()->setSortIndicator(cBookList::BookColumn, Qt::AscendingOrder);
+    fillLanguages();
+    applyFilter();
     // A downloaded catalogue leaves its sources behind to rebuild from.
     cmdRegenCatalogue->setEnabled(m_library.CheckSourceFiles());
 }

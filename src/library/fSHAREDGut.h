@@ -6,6 +6,7 @@
 
 #include <functional>
 
+class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -40,6 +41,8 @@ private:
     void buildControls();
     void selectRow(int row);
     void showFields();
+    void applyFilter();
+    void fillLanguages();
     void cmdFind_Click();
     void cmdFindNext_Click();
     void cmdAmazon_Click();
@@ -60,6 +63,8 @@ private:
     cLibrary m_library;
     QLabel* Picture1 = nullptr;
     QTreeView* ListView1 = nullptr;
+    QLineEdit* txtFilter = nullptr;
+    QComboBox* cboLanguage = nullptr;
     QLineEdit* txtSearch = nullptr;
     QPushButton* cmdFind = nullptr;
     QPushButton* cmdFindNext = nullptr;

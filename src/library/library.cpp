@@ -114,8 +114,17 @@ bool cLibrary::CheckSourceFiles() const
 {
     Report report(m_view);
     const cCatalogueBuilder builder(report);
-    return builder.hasFile(cCatalogueBuilder::kListing) &&
-           builder.hasFile(cCatalogueBuilder::kIndex);
+    return (builder.hasFile(cCatalogueBuilder::kListing) &&
+            builder.hasFile(cCatalogueBuilder::kIndex)) ||
+           builder.hasFile(cCatalogueBuilder::kCsv);
+}
+
+QString cLibrary::csvUrl() const
+{
+    const QString named = fields.catalogURL.trimmed();
+    return named.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive)
+               ? named
+               : PgCatalogue::csvUrlSetting();
 }
 
 bool cLibrary::LoadCatalogue(bool quiet)
@@ -139,6 +148,7 @@ bool cLibrary::LoadCatalogue(bool quiet)
     m_catalogueDate = translate(QStringLiteral("Catalogue last updated: ")) +
                       QLocale().toString(date, QStringLiteral("MMMM dd, yyyy"));
     m_books.load(file);
+    m_books.setDetails(cCatalogueBuilder(report).LoadBookDetails());
     m_caption = QStringLiteral("%1: %2 %3")
                     .arg(translate(QStringLiteral("Project Gutenberg")))
                     .arg(m_books.count())
@@ -150,6 +160,8 @@ bool cLibrary::LoadCatalogue(bool quiet)
 
 QString cLibrary::bookUrl(const QString& path, const QString& title) const
 {
+    if (PgCatalogue::isSitePath(path))
+        return PgCatalogue::bookUrl(PgCatalogue::siteRoot(csvUrl()), path);
     const QString base =
         title.contains(kOzMarker, Qt::CaseInsensitive) ? australiaURL() : fields.dlSource;
     return base + path.mid(1);
@@ -217,8 +229,16 @@ int cLibrary::rebuildCatalogue()
     Report report(m_view);
     cCatalogueBuilder builder(report);
     m_view.progress(cLibraryView::kProgressBusy);
-    builder.ParseLSLR();
-    int records = builder.ParseGutindexAll();
+    // A listing means a mirror's chain; without one the CSV is the source.
+    const bool fromCsv =
+        !builder.hasFile(cCatalogueBuilder::kListing) && builder.hasFile(cCatalogueBuilder::kCsv);
+    int records = -1;
+    if (fromCsv) {
+        records = builder.ParsePgCatalog();
+    } else {
+        builder.ParseLSLR();
+        records = builder.ParseGutindexAll();
+    }
     if (records >= 0 && builder.hasFile(cCatalogueBuilder::kAustralian)) {
         const int australian = builder.ParsePGAustralia();
         records = australian < 0 ? -1 : records + australian;
@@ -241,9 +261,23 @@ void cLibrary::cmdUpdateCat_Click()
     IncludeAustralia = m_view.askYesNo(
         translate(QStringLiteral("If you live in Australia, you can also access the Project "
                                  "Gutenberg Australia files. Do you live in Australia?")));
+    if (fields.catalogURL.trimmed().endsWith(QLatin1String(".csv"), Qt::CaseInsensitive)) {
+        // No listing to be had there: a listing left from a mirror would win the rebuild.
+        QFile::remove(programFile(cCatalogueBuilder::kListing));
+        downloadCsv();
+        return;
+    }
     DownloadURL = fields.catalogURL + cCatalogueBuilder::kListing;
     m_localFile = programFile(cCatalogueBuilder::kListing);
     m_stage = 1;
+    DownloadFile(true);
+}
+
+void cLibrary::downloadCsv()
+{
+    m_stage = kCsvStage;
+    DownloadURL = csvUrl();
+    m_localFile = programFile(cCatalogueBuilder::kCsv);
     DownloadFile(true);
 }
 
@@ -259,6 +293,7 @@ void cLibrary::Timer1_Timer()
             DownloadFile(true);
             break;
         case 2:
+        case kCsvStage:
             if (IncludeAustralia) {
                 m_stage = 3;
                 DownloadURL = australiaURL() + cCatalogueBuilder::kAustralian;
@@ -266,20 +301,23 @@ void cLibrary::Timer1_Timer()
                 DownloadFile(true);
                 break;
             }
-            [[fallthrough]];
-        case 3: {
             // A catalogue of the Australian site from an earlier chain is not one of ours now.
-            if (m_stage == 2)
-                QFile::remove(programFile(cCatalogueBuilder::kAustralian));
+            QFile::remove(programFile(cCatalogueBuilder::kAustralian));
+            [[fallthrough]];
+        case 3:
             m_stage = 0;
             Q_EMIT chainFinished(rebuildCatalogue());
             break;
-        }
         default:
             break;
         }
     } else if (DownloadFailed) {
-        if (m_stage >= 1 && m_stage <= 3)
+        // A site without a listing: today's catalogue for programs takes its place.
+        if (m_stage == 1 && m_lastStatus == 404) {
+            downloadCsv();
+            return;
+        }
+        if (isChainStage())
             Q_EMIT chainFinished(-1);
         m_stage = 0;
     } else {
@@ -382,8 +420,14 @@ void cLibrary::DownloadFile(bool getSize)
     DownloadDone = false;
     DownloadFailed = false;
     UnzipOK = false;
+    m_lastStatus = 0;
     fSHAREDInternet* form = inetForm();
     form->ApplyProxy();
+    // The weekly catalogue is fetched only when the site has a newer one than ours.
+    const QFileInfo local(m_localFile);
+    form->setIfModifiedSince(m_stage == kCsvStage && local.isFile() && local.size() > 0
+                                 ? local.lastModified()
+                                 : QDateTime());
     form->DownloadFile(DownloadURL, m_localFile, getSize);
 }
 
@@ -401,7 +445,7 @@ void cLibrary::cancelDownload()
     m_view.status(translate(QStringLiteral("Download cancelled")));
     m_view.progress(cLibraryView::kProgressOff);
     m_view.busyPointer(false);
-    if (m_stage >= 1 && m_stage <= 3)
+    if (isChainStage())
         Q_EMIT chainFinished(-1);
     m_stage = 0;
 }
@@ -433,6 +477,8 @@ void cLibrary::InetForm_DownloadError(const QString& message)
 {
     if (DownloadFailed || DownloadDone)
         return; // the transfer has ended already
+    if (m_inetForm)
+        m_lastStatus = m_inetForm->transfer().statusCode();
     m_view.status(message);
     DownloadFailed = true;
     DownloadCompleted();

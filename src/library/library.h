@@ -66,13 +66,17 @@ public:
 
     void ReadSettings();
     void StoreSettings();
-    // Whether both source files are there, so the catalogue can be rebuilt.
+    // Where pg_catalog.csv comes from: the catalogue URL when it names the CSV, else the
+    // setting GutenCSVURL.
+    QString csvUrl() const;
+    // Whether both source files, or the CSV, are there, so the catalogue can be rebuilt.
     bool CheckSourceFiles() const;
     // Fills the list from GutIndex.txt; false (after the message) when there is none.
     bool LoadCatalogue(bool quiet = false);
     void ShowBookInfo(int row);
     // The download address of a catalogue path: under the Australian site for a
-    // "*PG-OZ*" title, else under the download source.
+    // "*PG-OZ*" title, under the root of the CSV's site for a path the CSV gave, else under
+    // the download source.
     QString bookUrl(const QString& path, const QString& title) const;
     // Find from the top and Next after a row: the row found, -1 when none.
     int Find(const QString& text);
@@ -105,6 +109,9 @@ private:
     void Timer1_Timer();
     void DownloadAndUnpack(bool getSize);
     void DownloadFile(bool getSize);
+    void downloadCsv();
+    bool isChainStage() const { return (m_stage >= 1 && m_stage <= 3) || m_stage == kCsvStage; }
+    static constexpr int kCsvStage = 5;
     fSHAREDInternet* inetForm();
     void InetForm_Status(const QString& message);
     void InetForm_DownloadFinished();
@@ -133,7 +140,9 @@ private:
     bool ReadAfterDownload = false;
     QString m_friendlyName;
     QString BookFileName;
+    // 1 to 3 the described chain, 4 a book, 5 the CSV in place of the listing.
     int m_stage = 0;
+    int m_lastStatus = 0; // the HTTP status of the last failed transfer
     bool IncludeAustralia = false;
     QStringList m_unpacked; // the members of the last archive, relative to BookFolder
 };

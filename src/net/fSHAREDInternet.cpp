@@ -8,6 +8,7 @@
 #include "settings/settings.h"
 #include "util/identity.h"
 
+#include <QDateTime>
 #include <QEventLoop>
 #include <QFile>
 #include <QGroupBox>
@@ -16,6 +17,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -110,6 +112,12 @@ fSHAREDInternet::fSHAREDInternet(QWidget* parent) : QDialog(parent)
 
     Timer1.setInterval(g_tickInterval);
     connect(&Timer1, &QTimer::timeout, this, &fSHAREDInternet::Timer1_Timer);
+    m_busyWait.setSingleShot(true);
+    connect(&m_busyWait, &QTimer::timeout, this, [this] {
+        Timer1.start();
+        m_ticks = 0;
+        startTransfer(m_transferUrl, m_saveToFile ? m_localFile : QString());
+    });
     connect(&Inet1, &TransferClient::StateChanged, this, &fSHAREDInternet::Inet1_StateChanged);
     connect(&Inet1, &TransferClient::progress, this, &fSHAREDInternet::onProgress);
     connect(&Inet1, &TransferClient::dataReceived, this,
@@ -131,7 +139,47 @@ void fSHAREDInternet::setTickIntervalForTests(int ms)
 
 bool fSHAREDInternet::Connected() const
 {
-    return Inet1.StillExecuting();
+    return Inet1.StillExecuting() || m_busyWait.isActive();
+}
+
+int fSHAREDInternet::retryAfterSeconds(const QString& header, const QDateTime& now)
+{
+    const QString value = header.trimmed();
+    bool number = false;
+    qint64 seconds = value.toLongLong(&number);
+    if (!number) {
+        // HTTP dates end in "GMT", which Qt's RFC 2822 reading does not take.
+        QString date = value;
+        if (date.endsWith(QLatin1String(" GMT"), Qt::CaseInsensitive))
+            date = date.chopped(4) + QStringLiteral(" +0000");
+        const QDateTime at = QDateTime::fromString(date, Qt::RFC2822Date);
+        // Without a usable value the wait is a short one.
+        seconds = at.isValid() ? now.secsTo(at) : 5;
+    }
+    return int(std::clamp<qint64>(seconds, 0, kMaxRetryAfter));
+}
+
+bool fSHAREDInternet::retryWhenBusy()
+{
+    const int status = Inet1.statusCode();
+    if (status != 429 && status != 503)
+        return false;
+    if (m_busyRetried) {
+        endTransfer();
+        const QString message =
+            QStringLiteral("The server is busy (HTTP %1). Please try again later.").arg(status);
+        Q_EMIT Status(message);
+        Q_EMIT DownloadError(message);
+        return true;
+    }
+    m_busyRetried = true;
+    const int wait = retryAfterSeconds(Inet1.GetHeader(QStringLiteral("Retry-After")),
+                                       QDateTime::currentDateTimeUtc());
+    Q_EMIT Status(QStringLiteral("Server busy, trying again in %1 seconds").arg(wait));
+    // The clock that gives up on a silent transfer waits too.
+    Timer1.stop();
+    m_busyWait.start(wait * 1000);
+    return true;
 }
 
 fSHAREDInternet::FtpAddress fSHAREDInternet::ftpAddress(const QString& url)
@@ -230,8 +278,10 @@ void fSHAREDInternet::DownloadFile(const QString& sUrl, const QString& Filename,
     m_saveToFile = true;
     m_stop = false;
     m_retried = false;
+    m_busyRetried = false;
     m_downloading = false;
-    if (QFile::exists(Filename))
+    // A conditional download keeps the copy there until a newer one has arrived.
+    if (QFile::exists(Filename) && !Inet1.IfModifiedSince.isValid())
         cSharedFileSubs::instance().EraseFile(Filename);
     m_ftp = false;
     m_localFile = Filename;
@@ -269,6 +319,7 @@ QString fSHAREDInternet::OpenURL(const QString& sUrl, bool ShowStatus)
     m_saveToFile = false;
     m_getSize = false;
     m_retried = false;
+    m_busyRetried = false;
     m_downloading = false;
     m_localFile.clear();
     Timer1.setInterval(g_tickInterval);
@@ -287,6 +338,7 @@ QString fSHAREDInternet::OpenURL(const QString& sUrl, bool ShowStatus)
 
 void fSHAREDInternet::endTransfer()
 {
+    m_busyWait.stop();
     m_stop = true;
     Timer1.stop();
     if (m_wait)
@@ -337,6 +389,8 @@ void fSHAREDInternet::Inet1_StateChanged(int state)
             }
             break;
         default:
+            if (retryWhenBusy())
+                return;
             break;
         }
         endTransfer();
@@ -346,7 +400,9 @@ void fSHAREDInternet::Inet1_StateChanged(int state)
     case TransferState::ResponseCompleted:
         onProgress(Inet1.bytesReceived());
         endTransfer();
-        Q_EMIT Status(QStringLiteral("Downloaded %1 kb (100%)").arg(kb(m_received)));
+        Q_EMIT Status(NotModified()
+                          ? QStringLiteral("Not changed since the last download")
+                          : QStringLiteral("Downloaded %1 kb (100%)").arg(kb(m_received)));
         Q_EMIT DownloadFinished();
         break;
     default:
@@ -419,6 +475,7 @@ void fSHAREDInternet::reject()
 void fSHAREDInternet::CancelDownload()
 {
     Timer1.stop();
+    m_busyWait.stop();
     Inet1.Cancel();
     if (!m_localFile.isEmpty() && QFile::exists(m_localFile))
         cSharedFileSubs::instance().EraseFile(m_localFile);

@@ -30,6 +30,11 @@ public:
     QString OpenURL(const QString& sUrl, bool ShowStatus);
     void CancelDownload();
     void DownloadFile(const QString& sUrl, const QString& Filename, bool bGetSize);
+    // For the next DownloadFile: ask only for a file newer than time (invalid: any). The
+    // file already there is kept until a newer one has arrived; NotModified() then says
+    // whether the server had nothing newer.
+    void setIfModifiedSince(const QDateTime& time) { Inet1.IfModifiedSince = time; }
+    bool NotModified() const { return Inet1.statusCode() == 304; }
     bool Connected() const;
     void ApplyProxy();
     QString ProxyUser() const;
@@ -42,6 +47,11 @@ public:
         QString file;
     };
     static FtpAddress ftpAddress(const QString& url);
+
+    // A busy server's answer (429, 503) is retried once after its Retry-After, at most a
+    // minute; the seconds to wait for a header's value (seconds or an HTTP date).
+    static int retryAfterSeconds(const QString& header, const QDateTime& now);
+    static constexpr int kMaxRetryAfter = 60;
 
     // Tests shorten the clock that counts the seconds without a sign of life.
     static void setTickIntervalForTests(int ms);
@@ -71,10 +81,13 @@ private:
     void onProgress(qint64 received);
     void ReportProgress(const QString& message, float percent);
     void transferFailed(const QString& message);
+    bool retryWhenBusy();
     void endTransfer();
 
     TransferClient Inet1;
     QTimer Timer1;
+    QTimer m_busyWait; // until a busy server's Retry-After has passed
+    bool m_busyRetried = false;
     QPushButton* cmdStop;
     QGroupBox* Frame1;
     QLabel* lblFile;

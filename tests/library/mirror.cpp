@@ -14,6 +14,14 @@ const QByteArray LoopbackMirror::kBookText =
     "Philip, my infant tongue could make of both names nothing longer or more explicit than "
     "Pip. So, I called myself Pip, and came to be called Pip.\r\n";
 
+const QByteArray LoopbackMirror::kSiteCsv =
+    "Text#,Type,Issued,Title,Language,Authors,Subjects,LoCC,Bookshelves\n"
+    "1400,Text,1998-07-01,Great Expectations,en,\"Dickens, Charles, 1812-1870\",England -- "
+    "Fiction,PR,\n"
+    "10,Sound,1999-12-01,The King James Version of the Bible,en,,Bible,BS,\n"
+    "2600,Text,2001-04-01,\"War and\nPeace\",en,\"Tolstoy, Leo, graf, 1828-1910\",,PG,\n"
+    "55,Text,2000-01-01,A record with too few fields,en\n";
+
 LoopbackMirror::LoopbackMirror()
 {
     put(QStringLiteral("dirs/ls-R"), ".:\n1\n\n"
@@ -63,12 +71,33 @@ void LoopbackMirror::remove(const QString& path)
     QFile::remove(m_dir.filePath(path));
 }
 
+QStringList LoopbackMirror::requests() const
+{
+    return QString::fromUtf8(readBytes(m_dir.filePath(QStringLiteral("requests.log"))))
+        .split(u'\n', Qt::SkipEmptyParts);
+}
+
+void LoopbackMirror::setModified(const QString& path, const QDateTime& time)
+{
+    QFile file(m_dir.filePath(path));
+    if (file.open(QIODevice::ReadWrite))
+        file.setFileTime(time, QFileDevice::FileModificationTime);
+}
+
 void LoopbackMirror::useInSettings() const
 {
     auto& settings = cSHAREDSettings::shared();
     settings.sSet(QStringLiteral("GutenCatalogURL2"), dirsUrl());
     settings.sSet(QStringLiteral("GutenDownloadPath2"), dirsUrl());
     settings.sSet(QStringLiteral("GutenAustraliaURL"), australiaUrl());
+    settings.sSet(QStringLiteral("GutenCSVURL"), csvUrl());
+}
+
+void LoopbackMirror::serveCsvSite(const QByteArray& csv)
+{
+    remove(QStringLiteral("dirs/ls-R"));
+    put(QStringLiteral("cache/epub/feeds/pg_catalog.csv"), csv);
+    put(QStringLiteral("cache/epub/1400/pg1400.txt"), kBookText);
 }
 
 QByteArray zipOf(const QList<std::pair<QString, QByteArray>>& members)

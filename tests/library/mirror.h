@@ -3,6 +3,7 @@
 #include "loopback.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -19,14 +20,24 @@ public:
     // The base URLs the settings point at.
     QString dirsUrl() const { return url(QStringLiteral("/dirs/")); }
     QString australiaUrl() const { return url(QStringLiteral("/au/")); }
+    // Where today's site keeps its catalogue for programs; nothing is there until put.
+    QString csvUrl() const { return url(QStringLiteral("/cache/epub/feeds/pg_catalog.csv")); }
+    // Today's site: no listing, the CSV, and the books at /cache/epub/N/pgN.txt.
+    // kSiteCsv lists 1400 (served), 2600 (not served), a sound record and a broken line.
+    void serveCsvSite(const QByteArray& csv = kSiteCsv);
     QString url(const QString& path) const;
     // A file of the mirror, written before or while it serves.
     void put(const QString& path, const QByteArray& bytes);
     void remove(const QString& path);
-    // Points the three base URLs of the settings store at the mirror.
+    // The requests served so far, one "PATH STATUS ims|- USER-AGENT" a line.
+    QStringList requests() const;
+    // Gives a file of the mirror another modification time.
+    void setModified(const QString& path, const QDateTime& time);
+    // Points the base URLs of the settings store, and the CSV's, at the mirror.
     void useInSettings() const;
 
     static const QByteArray kBookText;
+    static const QByteArray kSiteCsv;
 
 private:
     QTemporaryDir m_dir;

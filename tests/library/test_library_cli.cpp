@@ -83,6 +83,32 @@ TEST_F(LibraryCli, UpdateCatalogueThenSearchThenDownload)
     EXPECT_EQ(readBytes(home.file("1400.txt")), LoopbackMirror::kBookText);
 }
 
+TEST_F(LibraryCli, TodaysSiteWithoutAListingServesTheCatalogueAndItsBooks)
+{
+    mirror.serveCsvSite(LoopbackMirror::kSiteCsv +
+                        "135,Text,2008-06-22,Les Misérables,fr,\"Hugo, Victor, 1802-1885\",,PQ,\n");
+    run({"--update-catalogue"});
+    EXPECT_EQ(exitCode, 0) << err.toStdString();
+    EXPECT_EQ(out, "3\n");
+
+    // Authors count as much as titles, and accents do not.
+    run({"--search", "tolstoy"});
+    EXPECT_EQ(out, "/cache/epub/2600/pg2600.txt\tWar and Peace\n") << err.toStdString();
+    run({"--search", "MISERABLES", "hugo"});
+    EXPECT_EQ(out, "/cache/epub/135/pg135.txt\tLes Misérables\n") << err.toStdString();
+    run({"--search", "--language", "fr"});
+    EXPECT_EQ(out.count('\n'), 1) << out.toStdString();
+    run({"--search", "--language", "EN"});
+    EXPECT_EQ(out.count('\n'), 2) << out.toStdString();
+    run({"--search", "tolstoy", "--language", "fr"});
+    EXPECT_EQ(exitCode, 1);
+    EXPECT_EQ(err, "parlo: No matches\n");
+
+    run({"--download", "/cache/epub/1400/pg1400.txt"});
+    EXPECT_EQ(exitCode, 0) << err.toStdString();
+    EXPECT_EQ(readBytes(home.file("pg1400 - Great Expectations.txt")), LoopbackMirror::kBookText);
+}
+
 TEST_F(LibraryCli, FailuresAreOneLineAndExitStatusOne)
 {
     mirror.remove("dirs/ls-R");

@@ -26,7 +26,9 @@ fSHAREDGut* libraryWindow()
     return nullptr;
 }
 
-TEST(LibraryAndReader, DownloadAndReadOpensTheBookInTheReaderAndReadsIt)
+// Great Expectations is chosen from the catalogue and Download and Read clicked: the book
+// arrives as file and is read aloud.
+void downloadAndRead(const QByteArray& catalogue, const QString& file, bool csvSite)
 {
     ScopedProgramHome home;
     RecordingPrompt prompt;
@@ -34,9 +36,9 @@ TEST(LibraryAndReader, DownloadAndReadOpensTheBookInTheReaderAndReadsIt)
     cSharedLang::instance().RevertToEnglish();
     LoopbackMirror mirror;
     ASSERT_TRUE(mirror.ok());
-    writeBytes(home.file("GutIndex.txt"),
-               "/1/4/0/1400/1400.txt, Great Expectations, by Charles Dickens\r\n"
-               "/0/7/7.txt, A Short One\r\n");
+    if (csvSite)
+        mirror.serveCsvSite();
+    writeBytes(home.file("GutIndex.txt"), catalogue);
 
     FakeVoice* voice = nullptr;
     frmMain::Options options;
@@ -69,7 +71,7 @@ TEST(LibraryAndReader, DownloadAndReadOpensTheBookInTheReaderAndReadsIt)
 
     ASSERT_TRUE(played);
     EXPECT_EQ(libraryWindow(), nullptr);
-    const QString book = home.file("1400 - Great Expectations by Charles Dickens.txt");
+    const QString book = home.file(file);
     EXPECT_EQ(reader.CurrentFile(), book);
     EXPECT_TRUE(reader.findChild<QTextEdit*>("RichTextBox1")
                     ->toPlainText()
@@ -78,6 +80,20 @@ TEST(LibraryAndReader, DownloadAndReadOpensTheBookInTheReaderAndReadsIt)
     ASSERT_FALSE(voice->spoken.isEmpty()) << prompt.messages.join('|').toStdString();
     EXPECT_TRUE(voice->spoken.first().contains("Great Expectations"));
     reader.ShutDown();
+}
+
+TEST(LibraryAndReader, DownloadAndReadOpensTheBookInTheReaderAndReadsIt)
+{
+    downloadAndRead("/1/4/0/1400/1400.txt, Great Expectations, by Charles Dickens\r\n"
+                    "/0/7/7.txt, A Short One\r\n",
+                    "1400 - Great Expectations by Charles Dickens.txt", false);
+}
+
+TEST(LibraryAndReader, ABookOfTodaysSiteIsReadFromItsModernPath)
+{
+    downloadAndRead("/cache/epub/1400/pg1400.txt, Great Expectations\r\n"
+                    "/cache/epub/7/pg7.txt, A Short One\r\n",
+                    "pg1400 - Great Expectations.txt", true);
 }
 
 } // namespace

@@ -1,18 +1,22 @@
 // The library window over a catalogue of its own and a loopback mirror.
 #include "library/fSHAREDGut.h"
 #include "mirror.h"
+#include "net/fSHAREDInternet.h"
 #include "settings/lang.h"
 #include "settings/settings.h"
 #include "testsupport.h"
 
+#include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimeZone>
 #include <QTreeView>
 
 #include <gtest/gtest.h>
@@ -184,6 +188,105 @@ TEST_F(LibraryWindow, FindAndNextSearchTitlesWithoutRegardToCase)
     QTest::keyClick(list, Qt::Key_Return);
     EXPECT_EQ(window->selectedRow(), 4);
     EXPECT_EQ(text(*window, "lblTitle"), "the last of the great books");
+}
+
+// A catalogue built from today's CSV: authors and languages beside the titles.
+const QByteArray kCsv =
+    "Text#,Type,Issued,Title,Language,Authors,Subjects,LoCC,Bookshelves\n"
+    "2600,Text,2001-04-01,War and Peace,en,\"Tolstoy, Leo, graf, 1828-1910\",,,\n"
+    "1399,Text,1998-07-01,Anna Karenina,en,\"Tolstoy, Leo, graf, 1828-1910\",,,\n"
+    "986,Text,1997-06-01,Master and Man,en,\"Tolstoy, Leo, graf, 1828-1910\",,,\n"
+    "135,Text,2008-06-22,Les Misérables,fr,\"Hugo, Victor, 1802-1885\",,,\n"
+    "9000,Text,2003-01-01,Guerre et paix,fr,\"TOLSTOÏ, Léon\",,,\n"
+    "1400,Text,1998-07-01,Great Expectations,en,\"Dickens, Charles, 1812-1870\",,,\n"
+    "7,Text,1975-12-01,The Mayflower Compact,en,,,,\n";
+
+void writeCsvCatalogue(const ScopedProgramHome& home)
+{
+    const QList<PgCatalogue::Book> books = PgCatalogue::fromCsv(kCsv).books;
+    QByteArray index;
+    for (const CatalogueParse::Record& record : PgCatalogue::indexRecords(books))
+        index += (record.path + ", " + record.title + "\r\n").toUtf8();
+    writeBytes(home.file("GutIndex.txt"), index);
+    writeBytes(home.file("GutBooks.txt"), PgCatalogue::detailsFile(books));
+}
+
+TEST_F(LibraryWindow, TheFilterNarrowsTheListByTitleOrAuthorAndLanguage)
+{
+    writeCsvCatalogue(home);
+    auto window = open();
+    auto& books = window->library().books();
+    ASSERT_EQ(books.count(), 7);
+    const int row = rowOf(*window, "Guerre et paix");
+    EXPECT_EQ(books.data(books.index(row, cBookList::AuthorColumn)).toString(), "TOLSTOÏ, Léon");
+    EXPECT_EQ(books.data(books.index(row, cBookList::LanguageColumn)).toString(), "fr");
+
+    // Typed as a user types, letter case and accents not counting.
+    QTest::keyClicks(child<QLineEdit>(*window, "txtFilter"), "tolstoy");
+    QStringList shown;
+    for (int i = 0; i < books.count(); ++i)
+        shown << books.entry(i).title + '|' + books.entry(i).language;
+    EXPECT_EQ(shown, (QStringList{"Anna Karenina|en", "Master and Man|en", "War and Peace|en"}));
+    type(*window, "txtFilter", "tolstoi");
+    EXPECT_EQ(books.count(), 1);
+    type(*window, "txtFilter", "MISERABLES");
+    EXPECT_EQ(books.count(), 1);
+    type(*window, "txtFilter", "and");
+    EXPECT_EQ(books.count(), 2);
+
+    // The language choice narrows it further; all languages is the first choice.
+    auto* language = child<QComboBox>(*window, "cboLanguage");
+    EXPECT_EQ(language->currentIndex(), 0);
+    EXPECT_EQ(language->findText("fr"), 2);
+    child<QLineEdit>(*window, "txtFilter")->clear();
+    language->setCurrentIndex(language->findText("fr"));
+    EXPECT_EQ(books.count(), 2);
+
+    // Find and Next search what is shown, and the chosen row is the book shown.
+    language->setCurrentIndex(0);
+    type(*window, "txtFilter", "tolstoy");
+    type(*window, "txtSearch", "an");
+    click(*window, "cmdFind");
+    EXPECT_EQ(window->selectedRow(), 0);
+    EXPECT_EQ(text(*window, "lblTitle"), "Anna Karenina");
+    click(*window, "cmdFindNext");
+    EXPECT_EQ(text(*window, "lblTitle"), "Master and Man");
+    click(*window, "cmdFindNext");
+    click(*window, "cmdFindNext");
+    EXPECT_EQ(window->selectedRow(), 0);
+    EXPECT_EQ(text(*window, "lblTitle"), "Anna Karenina");
+    EXPECT_EQ(text(*window, "txtUrl"), "https://www.gutenberg.org/cache/epub/1399/pg1399.txt");
+}
+
+TEST_F(LibraryWindow, ClickingAHeaderSortsByItsColumnAndAgainReversesIt)
+{
+    writeCsvCatalogue(home);
+    auto window = open();
+    auto& books = window->library().books();
+    QHeaderView* header = child<QTreeView>(*window, "ListView1")->header();
+    const auto clickHeader = [&](int column) {
+        const int x = header->sectionViewportPosition(column) + header->sectionSize(column) / 2;
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(x, header->height() / 2));
+    };
+    window->show();
+    clickHeader(cBookList::AuthorColumn);
+    // No author sorts first; accents do not count; equal authors stay in title order.
+    EXPECT_EQ(books.entry(0).title, "The Mayflower Compact");
+    EXPECT_EQ(books.entry(1).title, "Great Expectations");
+    EXPECT_EQ(books.entry(3).title, "Guerre et paix");
+    EXPECT_EQ(books.entry(4).title, "Anna Karenina");
+    EXPECT_EQ(books.entry(6).title, "War and Peace");
+    clickHeader(cBookList::AuthorColumn);
+    EXPECT_EQ(books.entry(0).title, "War and Peace");
+
+    // The filter keeps the order chosen.
+    clickHeader(cBookList::LanguageColumn);
+    type(*window, "txtFilter", "tols");
+    EXPECT_EQ(books.count(), 4);
+    EXPECT_EQ(books.entry(0).language, "en");
+    EXPECT_EQ(books.entry(3).title, "Guerre et paix");
+    clickHeader(cBookList::BookColumn);
+    EXPECT_EQ(books.entry(0).title, "Anna Karenina");
 }
 
 TEST_F(LibraryWindow, ExitKeepsTheAddressesAndClosingByTheFrameDoesNot)
@@ -452,3 +555,122 @@ TEST_F(LibraryDownloads, AZippedBookIsUnpackedAndItsTextHandedOver)
 }
 
 } // namespace
+
+// ---- a site without a listing: today's catalogue for programs ----------------------------
+
+TEST_F(LibraryDownloads, WithoutAListingTheCsvBecomesTheCatalogueAndItsBooksDownload)
+{
+    writeBytes(home.file("GUTINDEX.ALL"), "left from a mirror's chain\r\n");
+    mirror.serveCsvSite();
+    auto window = open();
+    answers = {false};
+    EXPECT_EQ(downloadCatalogue(*window), 2);
+    EXPECT_EQ(window->windowTitle(), "Project Gutenberg: 2 titles.");
+    EXPECT_FALSE(QFile::exists(home.file("ls-R")));
+    EXPECT_EQ(rowOf(*window, "War and Peace"), 1);
+    EXPECT_LT(rowOf(*window, "Bible"), 0);
+    EXPECT_TRUE(child<QPushButton>(*window, "cmdRegenCatalogue")->isEnabled());
+
+    // Its books are fetched from the root of the CSV's site, not from the mirror's folder.
+    chooseBook(*window, "Great Expectations");
+    EXPECT_EQ(text(*window, "txtUrl"), mirror.url("/cache/epub/1400/pg1400.txt"));
+    click(*window, "cmdDownload");
+    ASSERT_TRUE(settled(*window));
+    EXPECT_EQ(readBytes(home.file("pg1400 - Great Expectations.txt")), LoopbackMirror::kBookText);
+    EXPECT_EQ(text(*window, "lblStatus"), "Download finished");
+
+    // With the CSV missing as well the chain ends with nothing changed.
+    mirror.remove("cache/epub/feeds/pg_catalog.csv");
+    const QByteArray catalogue = readBytes(home.file("GutIndex.txt"));
+    answers = {true, false};
+    EXPECT_EQ(downloadCatalogue(*window), -1);
+    EXPECT_EQ(readBytes(home.file("GutIndex.txt")), catalogue);
+}
+
+TEST_F(LibraryDownloads, ACatalogueUrlNamingTheCsvSkipsTheListing)
+{
+    mirror.serveCsvSite();
+    // A listing is there, but the setting asks for the CSV.
+    mirror.put("dirs/ls-R", ".:\n1\n\n./1/4/0/1400:\n1400.txt\n\n");
+    writeBytes(home.file("ls-R"), "an old listing\n");
+    cSHAREDSettings::shared().sSet("GutenCatalogURL2", mirror.csvUrl());
+    cSHAREDSettings::shared().sSet("GutenCSVURL", "http://127.0.0.1:9/not/used.csv");
+    auto window = open();
+    answers = {false};
+    EXPECT_EQ(downloadCatalogue(*window), 2);
+    EXPECT_FALSE(QFile::exists(home.file("ls-R")));
+    chooseBook(*window, "Great Expectations");
+    EXPECT_EQ(text(*window, "txtUrl"), mirror.url("/cache/epub/1400/pg1400.txt"));
+}
+
+TEST_F(LibraryDownloads, AnUnchangedCatalogueIsNotDownloadedAgain)
+{
+    mirror.serveCsvSite();
+    auto window = open();
+    answers = {false};
+    ASSERT_EQ(downloadCatalogue(*window), 2);
+    const QByteArray csv = readBytes(home.file("pg_catalog.csv"));
+    ASSERT_EQ(csv, LoopbackMirror::kSiteCsv);
+
+    answers = {true, false};
+    EXPECT_EQ(downloadCatalogue(*window), 2);
+    const QString path = "/cache/epub/feeds/pg_catalog.csv";
+    EXPECT_EQ(mirror.requests().filter(path).last().section(' ', 1, 2), "304 ims");
+    EXPECT_EQ(readBytes(home.file("pg_catalog.csv")), csv);
+
+    // A newer catalogue on the site is fetched.
+    mirror.put("cache/epub/feeds/pg_catalog.csv",
+               LoopbackMirror::kSiteCsv + "7,Text,1975-12-01,The Mayflower Compact,en,,,,\n");
+    mirror.setModified("cache/epub/feeds/pg_catalog.csv",
+                       QDateTime::currentDateTimeUtc().addSecs(3600));
+    answers = {true, false};
+    EXPECT_EQ(downloadCatalogue(*window), 3);
+    EXPECT_EQ(mirror.requests().filter(path).last().section(' ', 1, 2), "200 ims");
+    // Every request names the program.
+    for (const QString& request : mirror.requests())
+        EXPECT_TRUE(request.section(' ', 3).startsWith("Parlo/")) << request.toStdString();
+}
+
+TEST(BusyServer, IsAskedOnceMoreAfterItsRetryAfterThenTheFailureIsClear)
+{
+    ScopedProgramHome home;
+    LoopbackMirror mirror;
+    ASSERT_TRUE(mirror.ok());
+    const QString path = "/dirs/1/4/0/1400/1400.txt";
+    const QString file = home.file("1400.txt");
+    const auto download = [&](QStringList& statuses) {
+        fSHAREDInternet form;
+        QSignalSpy finished(&form, &fSHAREDInternet::DownloadFinished);
+        QSignalSpy failed(&form, &fSHAREDInternet::DownloadError);
+        QObject::connect(&form, &fSHAREDInternet::Status,
+                         [&](const QString& text) { statuses << text; });
+        form.DownloadFile(mirror.url(path), file, true);
+        EXPECT_TRUE(waitUntil([&] { return !finished.isEmpty() || !failed.isEmpty(); }, 60000));
+        return failed.isEmpty() ? QString() : failed.first().first().toString();
+    };
+
+    mirror.put("dirs/1/4/0/1400/1400.txt.busy", "429 1\n");
+    QStringList statuses;
+    EXPECT_EQ(download(statuses), QString());
+    EXPECT_TRUE(statuses.contains("Server busy, trying again in 1 seconds"))
+        << statuses.join('|').toStdString();
+    EXPECT_EQ(readBytes(file), LoopbackMirror::kBookText);
+    QStringList asked = mirror.requests().filter(path);
+    ASSERT_EQ(asked.size(), 2);
+    EXPECT_EQ(asked[0].section(' ', 1, 1), "429");
+    EXPECT_EQ(asked[1].section(' ', 1, 1), "200");
+
+    // Busy twice: no third request, no file, and a message that says why.
+    mirror.put("dirs/1/4/0/1400/1400.txt.busy", "503 0\n503 0\n");
+    statuses.clear();
+    EXPECT_EQ(download(statuses), "The server is busy (HTTP 503). Please try again later.");
+    EXPECT_EQ(mirror.requests().filter(path).size(), 4);
+    EXPECT_FALSE(QFile::exists(file));
+
+    // Retry-After as seconds or a date, never more than a minute.
+    const QDateTime now(QDate(2026, 12, 8), QTime(14, 0), QTimeZone::utc());
+    EXPECT_EQ(fSHAREDInternet::retryAfterSeconds(" 7 ", now), 7);
+    EXPECT_EQ(fSHAREDInternet::retryAfterSeconds("3600", now), 60);
+    EXPECT_EQ(fSHAREDInternet::retryAfterSeconds("-5", now), 0);
+    EXPECT_EQ(fSHAREDInternet::retryAfterSeconds("Tue, 08 Dec 2026 14:00:20 GMT", now), 20);
+}

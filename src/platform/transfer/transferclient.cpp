@@ -9,6 +9,8 @@
 #include <QSaveFile>
 #include <QUrl>
 
+#include <algorithm>
+
 #include <curl/curl.h>
 
 #include <atomic>
@@ -75,6 +77,7 @@ struct TransferClient::Worker {
     QByteArray proxy, userName, password;
     QByteArray certificateAuthorities;
     long connectTimeout = 60;
+    qint64 ifModifiedSince = -1; // seconds since 1970, -1 for none
 
     CURLM* multi = nullptr;
     CURL* easy = nullptr;
@@ -264,6 +267,10 @@ struct TransferClient::Worker {
         curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Worker::onBody);
         curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
         curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, 256L * 1024L);
+        if (ifModifiedSince >= 0) {
+            curl_easy_setopt(easy, CURLOPT_TIMECONDITION, long(CURL_TIMECOND_IFMODSINCE));
+            curl_easy_setopt(easy, CURLOPT_TIMEVALUE_LARGE, curl_off_t(ifModifiedSince));
+        }
         // Access types: the environment's proxy (libcurl reads it by default), none, or ours.
         if (accessType == Direct || (accessType == NamedProxy && proxy.isEmpty())) {
             curl_easy_setopt(easy, CURLOPT_PROXY, "");
@@ -325,7 +332,9 @@ struct TransferClient::Worker {
             info = writeError;
         } else if (result == CURLE_OK) {
             responseReceived();
-            if (!targetFile.isEmpty() && openFile() && (!file->flush() || !file->commit())) {
+            // Not modified: the copy the caller has stays as it is.
+            if (!targetFile.isEmpty() && status != 304 && openFile() &&
+                (!file->flush() || !file->commit())) {
                 number = TransferError::Failed;
                 info = QStringLiteral("Cannot write %1: %2").arg(targetFile, file->errorString());
             }
@@ -459,6 +468,8 @@ bool TransferClient::Execute(const QString& url, const QString& targetFile)
     worker->password = Password.toUtf8();
     worker->certificateAuthorities = QFile::encodeName(CertificateAuthorities);
     worker->connectTimeout = RequestTimeout > 0 ? RequestTimeout : 60;
+    worker->ifModifiedSince =
+        IfModifiedSince.isValid() ? std::max<qint64>(0, IfModifiedSince.toSecsSinceEpoch()) : -1;
     m_worker = std::move(worker);
     m_running = true;
     Worker* w = m_worker.get();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QList>
 #include <QObject>
 #include <QPair>
@@ -62,6 +63,9 @@ public:
     // A file of further certificate authorities to trust instead of the system's store
     // (a private server's own); empty for the system's.
     QString CertificateAuthorities;
+    // When valid, an HTTP server answers 304 with no body if its file is no newer, and a
+    // target file is then left as it was (statusCode() says 304).
+    QDateTime IfModifiedSince;
 
     // Starts fetching url; into targetFile, or to dataReceived when it is empty. Returns
     // false with errorNumber() set when no transfer started (one is still running, the
