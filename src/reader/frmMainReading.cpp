@@ -75,7 +75,8 @@ bool frmMain::startReading()
     const QString& text = documentText();
     // Where a selection starts, whichever way it was made.
     const int cursorAt = RichTextBox1->textCursor().selectionStart();
-    const cReadingController::Start start = m_reading.begin(text, cursorAt);
+    const cReadingController::Start start =
+        m_reading.begin(text, cursorAt, m_talker->sentenceEnds());
     if (start.cursor != cursorAt) {
         QTextCursor top(RichTextBox1->document());
         RichTextBox1->setTextCursor(top);

@@ -126,8 +126,14 @@ void clsTalker::StopSpeaking()
     CancelWav(ignored);
 }
 
+cSentenceEnds clsTalker::sentenceEnds() const
+{
+    return cSentenceEnds::forLanguage(m_voice ? m_voice->voiceLanguage() : QString());
+}
+
 void clsTalker::StoreTextFile(const QString& text)
 {
+    m_store.setSentenceEnds(sentenceEnds());
     m_store.StoreInSentences(text);
 }
 

@@ -71,6 +71,8 @@ public:
     const clsStore& Store() const { return m_store; }
     QString PitchTag() const { return m_pitchTag; }
     cSpeechVoice* voice() const { return m_voice.get(); }
+    // Where sentences end in the current voice's language.
+    cSentenceEnds sentenceEnds() const;
 
 Q_SIGNALS:
     // The piece about to be spoken, as it came from the store (tags removed).
