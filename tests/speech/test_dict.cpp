@@ -225,8 +225,11 @@ TEST(TranslateText, SpacesKeptInMemoryMatchWithThem)
 
 TEST(CleanForSpeech, ReplacesEmDashColonAndSemicolonOnly)
 {
-    EXPECT_EQ(CleanForSpeech("a:b"), "a     b");
-    EXPECT_EQ(CleanForSpeech("a::b;"), "a          b     ");
+    // Marks that end a clause pause as a comma does; inside words and numbers they only
+    // separate.
+    EXPECT_EQ(CleanForSpeech("Note: this; that:"), "Note,     this,     that,    ");
+    EXPECT_EQ(CleanForSpeech("a::b"), "a,         b");
+    EXPECT_EQ(CleanForSpeech("at 10:30 a;b"), "at 10     30 a     b");
     EXPECT_EQ(CleanForSpeech(QString::fromUtf8("one\u2014two")), "one two");
     const QString untouched = QString::fromUtf8("a--b \u2013 c, \"d\"\r\n-e");
     EXPECT_EQ(CleanForSpeech(untouched), untouched);

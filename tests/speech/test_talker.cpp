@@ -244,7 +244,7 @@ TEST_F(TalkerTest, PronunciationAndCleanUpOnlyReachTheVoice)
     // The owner sees the text as written; the voice gets it translated and cleaned.
     EXPECT_EQ(entries("sentence "),
               QStringList({"Hm.", QString::fromUtf8("Who\u2014and what; Hm")}));
-    EXPECT_EQ(voice->spoken, QStringList({"Hum      sir.", "Who and what      Hum      sir"}));
+    EXPECT_EQ(voice->spoken, QStringList({"Hum,     sir.", "Who and what,     Hum,     sir"}));
 }
 
 TEST_F(TalkerTest, SayBypassesEverything)

@@ -93,6 +93,14 @@ TEST_F(EspeakTalkerTest, PronunciationListChangesWhatIsSpoken)
     EXPECT_GT(translated.seconds(), plain.seconds() * 2);
 }
 
+TEST_F(EspeakTalkerTest, ColonsAndSemicolonsArePausesTheVoiceKeeps)
+{
+    const WavInfo plain = readInto("plain.wav", "Listen one thing then go.");
+    const WavInfo marked = readInto("marked.wav", "Listen: one thing; then go.");
+    // Two clause pauses; espeak-ng makes each of a comma about a fifth of a second.
+    EXPECT_GT(marked.seconds(), plain.seconds() + 0.2);
+}
+
 TEST_F(EspeakTalkerTest, PitchRateAndVoiceTagsChangeTheSound)
 {
     const QString text = QStringLiteral("A quiet evening by the river.");
