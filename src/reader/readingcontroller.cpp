@@ -39,7 +39,8 @@ int FindSentenceEnd(QStringView text, int start, const cSentenceEnds& ends, int 
         } else if (cSentenceEnds::isLineBreak(c)) {
             if (lastContent != 0 && cSentenceEnds::paragraphBreakAt(text, at - 1))
                 return lastContent;
-        } else if (cSentenceEnds::isContent(c)) {
+        } else if (cSentenceEnds::isContent(c) &&
+                   (lastContent != 0 || !cSentenceEnds::isClosingMark(c))) {
             lastContent = at;
         }
     }

@@ -20,12 +20,14 @@ void clsStore::StoreInSentences(const QString& text)
         // Letters and most other characters sort above all three delimiters and below the
         // two Unicode line breaks.
         if (ch > u'?' && ch < 0x2028) {
-            lastContent = c;
+            if (lastContent >= start || !cSentenceEnds::isClosingMark(data[c]))
+                lastContent = c;
             continue;
         }
         if (ch != u'.' && ch != u'?' && ch != u'!') {
             if (!cSentenceEnds::isLineBreak(data[c])) {
-                if (cSentenceEnds::isContent(data[c]))
+                if (cSentenceEnds::isContent(data[c]) &&
+                    (lastContent >= start || !cSentenceEnds::isClosingMark(data[c])))
                     lastContent = c;
             } else if (lastContent >= start && cSentenceEnds::paragraphBreakAt(m_text, c)) {
                 m_slices.push_back({start, lastContent - start + 1});

@@ -31,6 +31,14 @@ public:
     // Whether the character is more than what the store trims from a sentence's ends.
     static bool isContent(QChar c) { return c != u' ' && c != u'-' && !isLineBreak(c); }
 
+    // Closing quotes and brackets: before the first word of a sentence they still belong
+    // to the one before, so alone they make no sentence of their own.
+    static bool isClosingMark(QChar c)
+    {
+        return c == u'"' || c == u'\'' || c == u')' || c == u']' || c == QChar(0x2019) ||
+               c == QChar(0x201D) || c == QChar(0x00BB);
+    }
+
     const QStringList& abbreviations() const { return m_abbreviations; }
 
 private:

@@ -21,7 +21,9 @@ QString shown(const QString& path)
 
 QString withoutMarks(QString text)
 {
-    return text.remove(u'"').remove(u'.').trimmed();
+    for (const char16_t mark : {u'"', u'.', u'\u2019', u'\u201D'})
+        text.remove(QChar(mark));
+    return text.trimmed();
 }
 
 // What each SpeakingSentence selects, as text.
@@ -216,7 +218,8 @@ TEST(ReadingController, HighlightKeepsStepWithTheSpokenSentences)
 {
     const QString text =
         "THE BOOK\n\nCONTENTS\n\nI. Mr. Smith\nII. Home\n\nSee www.gutenberg.org or\n"
-        "Dr. Watson at 3.14 p.m. today. \"Stop!\" he cried. Then, e.g. later... he left.\n\n"
+        "Dr. Watson at 3.14 p.m. today. \"Stop!\" he cried. Then, e.g. later... he "
+        "left.\u2019\u201D\n\n"
         "Verse one\nand two\n\nThe end.";
     const cSentenceEnds ends = cSentenceEnds::forLanguage("en");
     for (const int cursor : {0, 10, 21, 45, 95}) {

@@ -82,6 +82,10 @@ TEST(SentenceSplitting, BlankLinesEndSentences)
     // adds no sentence.
     EXPECT_EQ(split("One.\n\nTwo.\n\n----\n\nThree."),
               QStringList({"One.", "\n\nTwo.", "\n\n----\n\nThree."}));
+    // A closing quote after the full stop is no sentence of its own.
+    EXPECT_EQ(split(QString::fromUtf8("\u201CGo.\u2019\u201D\n\nNext\n\n) End")),
+              QStringList({QString::fromUtf8("\u201CGo."),
+                           QString::fromUtf8("\u2019\u201D\n\nNext"), "\n\n) End"}));
     EXPECT_EQ(handOut("Verse one\n\nverse two\n\n"), QStringList({"Verse one", "verse two", ""}));
 }
 
