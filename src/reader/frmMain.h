@@ -132,6 +132,8 @@ private:
     QString chooseWavFile();
     // Where file windows open: the folder last used, else Documents, else home.
     static QString startFolder();
+    // Selects the voice and remembers it by index and by name.
+    void storeVoice(int index);
     // Says so when path is a read-only file.
     bool refusedAsReadOnly(const QString& path);
     std::unique_ptr<QTextDocument> loadDocument(const QString& path, bool& readOk);

@@ -65,6 +65,27 @@ TEST_F(ReaderWindow, StoredVoiceBeyondTheListSelectsTheLast)
     EXPECT_EQ(cSHAREDSettings::shared().RetrieveSetting("LASTENGINE", -1).toInt(), 1);
 }
 
+TEST_F(ReaderWindow, StoredVoiceIsFoundByNameBeforeItsIndex)
+{
+    // The list was ordered differently when the voice was chosen (another locale).
+    writeBytes(home.file("Parlo.ini"), "LASTENGINE, 0\r\nLastEngineName, Voice C\r\n");
+    auto window = start(3);
+    ASSERT_TRUE(m_started);
+    EXPECT_EQ(child<QComboBox>(*window, "cmbEngine")->currentIndex(), 2);
+    EXPECT_EQ(m_voice->voice, 2);
+    EXPECT_EQ(cSHAREDSettings::shared().RetrieveSetting("LASTENGINE", -1).toInt(), 2);
+    // Choosing another stores its name beside its index.
+    child<QComboBox>(*window, "cmbEngine")->setCurrentIndex(1);
+    EXPECT_EQ(cSHAREDSettings::shared().RetrieveSetting("LastEngineName").toString(), "Voice B");
+    window->ShutDown();
+    // A name the list no longer has leaves the index to decide.
+    writeBytes(home.file("Parlo.ini"), "LASTENGINE, 1\r\nLastEngineName, Gone\r\n");
+    cSHAREDSettings::shared().DeleteAllSettings();
+    auto again = start(3);
+    EXPECT_EQ(m_voice->voice, 1);
+    again->ShutDown();
+}
+
 TEST_F(ReaderWindow, NoVoicesGivesTheInstallMessageAndShutsDown)
 {
     auto window = start(0);
