@@ -325,15 +325,16 @@ bool frmMain::startUp()
         return failed(Err::NoVoices, Err::description(Err::NoVoices));
     // 13.
     splashText(QStringLiteral("Setting voice to last used"));
-    int last = cSHAREDSettings::shared().RetrieveSetting(QStringLiteral("LastEngine"), 0).toInt();
-    if (last >= cmbEngine->count())
-        last = cmbEngine->count() - 1;
-    last = qMax(last, 0);
+    const int last = clsTalker::findStoredVoice(
+        m_talker->voiceList(),
+        cSHAREDSettings::shared()
+            .RetrieveSetting(QStringLiteral("LastEngineName"), QString())
+            .toString(),
+        cSHAREDSettings::shared().RetrieveSetting(QStringLiteral("LastEngine"), 0).toInt());
     m_startedUp = true;
     cmbEngine->setCurrentIndex(last);
     // Stored even when the list already showed it, as choosing it would.
-    cSHAREDSettings::shared().StoreSetting(QStringLiteral("LASTENGINE"), last);
-    m_talker->SelectVoice(last);
+    storeVoice(last);
     // 14.
     if (m_splash) {
         m_splash->hide();
@@ -487,7 +488,15 @@ void frmMain::cmbEngine_Click(int index)
 {
     if (!m_startedUp || !m_talker || index < 0)
         return;
+    storeVoice(index);
+}
+
+void frmMain::storeVoice(int index)
+{
     cSHAREDSettings::shared().StoreSetting(QStringLiteral("LASTENGINE"), index);
+    // By name too: the index alone means another voice once the list's order changes.
+    cSHAREDSettings::shared().StoreSetting(QStringLiteral("LastEngineName"),
+                                           m_talker->voiceList().value(index));
     m_talker->SelectVoice(index);
 }
 

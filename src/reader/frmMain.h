@@ -5,6 +5,7 @@
 
 #include <QMainWindow>
 #include <QPointer>
+#include <QTextCursor>
 
 #include <functional>
 #include <memory>
@@ -138,6 +139,10 @@ private:
     // Ends a reading into a WAV file: the file is completed and the user told where it is.
     void finishWav(bool completed);
     QString chooseWavFile();
+    // Where file windows open: the folder last used, else Documents, else home.
+    static QString startFolder();
+    // Selects the voice and remembers it by index and by name.
+    void storeVoice(int index);
     // Says so when path is a read-only file.
     bool refusedAsReadOnly(const QString& path);
     std::unique_ptr<QTextDocument> loadDocument(const QString& path, bool& readOk);
@@ -202,6 +207,9 @@ private:
     QString m_textCopy;
     bool m_textStale = true;
     QString m_wavFile;
+    // Where the reader was when a reading into a file began; the file's reading moves
+    // the highlight through the book, and the place goes back there after it.
+    QTextCursor m_wavPlace;
     bool m_wavFull = false;
     QProgressDialog* m_wavProgress = nullptr;
     qint64 m_lastRepaint = 0;

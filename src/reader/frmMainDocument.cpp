@@ -18,6 +18,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QSet>
+#include <QStandardPaths>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextEdit>
@@ -51,6 +52,19 @@ QString refusalText(cDocumentLoader::Refusal refusal)
 }
 
 } // namespace
+
+QString frmMain::startFolder()
+{
+    // Started from the desktop's menu, the working folder is "/": no place for books.
+    const QString last =
+        cSHAREDSettings::shared().RetrieveSetting(QStringLiteral("Path"), QString()).toString();
+    if (!last.isEmpty() && QFileInfo(last).isDir())
+        return last;
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (!documents.isEmpty() && QFileInfo(documents).isDir())
+        return documents;
+    return QDir::homePath();
+}
 
 std::unique_ptr<QTextDocument> frmMain::loadDocument(const QString& path, bool& readOk)
 {
@@ -125,6 +139,7 @@ bool frmMain::OpenDocument(const QString& path)
     // keeps the stored ones.
     m_currentFile.clear();
     m_shownAt = 0;
+    cmdReload->setEnabled(false);
     cSHAREDSubs::instance().BusyMouse();
     cSHAREDDelay::instance().DoEventss();
 
@@ -142,6 +157,8 @@ bool frmMain::OpenDocument(const QString& path)
         return readOk;
     showDocument(std::move(doc));
     m_currentFile = file;
+    // However the book came (the file window, the library, the command line).
+    cmdReload->setEnabled(true);
 
     const int length = RichTextBox1->document()->characterCount() - 1;
     const int mark = mSharedBookmarks::retrievebookmark(file);
@@ -176,19 +193,12 @@ void frmMain::cmdLoad_Click()
     select.SetFilepattern(QStringLiteral("*.txt;*.text;*.html;*.htm;*.rtf;*.epub"));
     // The window translates its own title.
     select.SetWindowTitle(QStringLiteral("Please select a file to open."));
-    QString folder = cSHAREDSettings::shared()
-                         .RetrieveSetting(QStringLiteral("Path"), QDir::currentPath())
-                         .toString();
-    // A folder that has gone opens the window in the working folder instead.
-    if (!QFileInfo(folder).isDir())
-        folder = QDir::currentPath();
-    select.SetDefaultPath(folder);
+    select.SetDefaultPath(startFolder());
     select.GetFilename();
     if (!shuttingDown() && !select.Cancelled() && !select.SelectedFilename().isEmpty()) {
         const QString chosen = cSharedFileSubs::AddSlashIfMissing(select.SelectedPath());
         cSHAREDSettings::shared().StoreSetting(QStringLiteral("Path"), chosen);
         OpenDocument(chosen + select.SelectedFilename());
-        cmdReload->setEnabled(true);
     }
     cSHAREDSubs::instance().NormalMouse();
 }

@@ -76,7 +76,8 @@ bool frmMain::startReading()
     const QString& text = documentText();
     // Where a selection starts, whichever way it was made.
     const int cursorAt = RichTextBox1->textCursor().selectionStart();
-    const cReadingController::Start start = m_reading.begin(text, cursorAt);
+    const cReadingController::Start start =
+        m_reading.begin(text, cursorAt, m_talker->sentenceEnds());
     if (start.cursor != cursorAt) {
         QTextCursor top(RichTextBox1->document());
         RichTextBox1->setTextCursor(top);
@@ -177,6 +178,7 @@ QString frmMain::chooseWavFile()
     dialog.setNameFilters({translated("All Files (*)"), translated("Wave Files (*.wav)")});
     dialog.selectNameFilter(dialog.nameFilters().at(1));
     dialog.setDefaultSuffix(QStringLiteral("wav"));
+    dialog.setDirectory(startFolder());
     // A read-only choice is refused with the dialog still there to choose again.
     for (;;) {
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
@@ -206,6 +208,7 @@ void frmMain::cmdSpeakToWav_Click()
     if (refusedAsReadOnly(path))
         return;
     StopReading();
+    m_wavPlace = RichTextBox1->textCursor();
     Failure failure;
     if (!m_talker->SetWavOutput(path, failure)) {
         cUserPrompt::current().message(translated("The WAV file could not be created: ") + path);
@@ -243,6 +246,11 @@ void frmMain::finishWav(bool completed)
     Failure failure;
     // After a stop the Talker has already closed the file.
     const bool closed = !completed || !m_talker || m_talker->CancelWav(failure);
+    if (m_wavPlace.document() == RichTextBox1->document()) {
+        RichTextBox1->setTextCursor(m_wavPlace);
+        RichTextBox1->ensureCursorVisible();
+    }
+    m_wavPlace = QTextCursor();
     cSHAREDSubs::instance().NormalMouse();
     if (shuttingDown())
         return;

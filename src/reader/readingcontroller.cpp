@@ -21,16 +21,27 @@ bool isBlankOrBreak(QChar c)
 
 } // namespace
 
-int FindSentenceEnd(QStringView text, int start)
+int FindSentenceEnd(QStringView text, int start, const cSentenceEnds& ends, int from)
 {
     const int length = int(text.size());
     // One pass for all three delimiters: searching for each separately would run to the
     // end of the book whenever one of them no longer occurs, for every sentence.
     int i = 0;
+    int lastContent = 0;
     for (int at = qMax(start, 1); at <= length; ++at) {
-        if (isDelimiter(text[at - 1])) {
-            i = at;
-            break;
+        const QChar c = text[at - 1];
+        if (isDelimiter(c)) {
+            if (ends.endsAt(text, at - 1, from)) {
+                i = at;
+                break;
+            }
+            lastContent = at;
+        } else if (cSentenceEnds::isLineBreak(c)) {
+            if (lastContent != 0 && cSentenceEnds::paragraphBreakAt(text, at - 1))
+                return lastContent;
+        } else if (cSentenceEnds::isContent(c) &&
+                   (lastContent != 0 || !cSentenceEnds::isClosingMark(c))) {
+            lastContent = at;
         }
     }
     if (i == 0)
@@ -44,9 +55,11 @@ int FindSentenceEnd(QStringView text, int start)
     return i;
 }
 
-cReadingController::Start cReadingController::begin(const QString& text, int cursor)
+cReadingController::Start cReadingController::begin(const QString& text, int cursor,
+                                                    const cSentenceEnds& ends)
 {
     m_text = text;
+    m_ends = ends;
     const int n = int(text.size());
     int p = qBound(0, cursor, n);
     if (p >= n - 5)
@@ -56,6 +69,7 @@ cReadingController::Start cReadingController::begin(const QString& text, int cur
     m_sentenceStart = p == 0 ? 1 : p;
     m_sentenceEnd = 0;
     start.text = p == 0 ? text : text.mid(p - 1);
+    m_from = p == 0 ? 0 : p - 1;
     // A reading that begins on a sentence's own delimiter gives the Talker no sentence
     // there (it drops a delimiter that would begin one), so the highlight skips it too.
     while (m_sentenceStart <= n && isDelimiter(text[m_sentenceStart - 1]))
@@ -66,7 +80,7 @@ cReadingController::Start cReadingController::begin(const QString& text, int cur
 cReadingController::Range cReadingController::next()
 {
     const int n = int(m_text.size());
-    m_sentenceEnd = FindSentenceEnd(m_text, m_sentenceStart);
+    m_sentenceEnd = FindSentenceEnd(m_text, m_sentenceStart, m_ends, m_from);
     while (m_sentenceStart <= n && isBlankOrBreak(m_text[m_sentenceStart - 1]))
         ++m_sentenceStart;
     Range range{m_sentenceStart - 1, m_sentenceEnd - m_sentenceStart + 1};

@@ -2,6 +2,7 @@
 
 #include <QString>
 
-// The last change before a piece is spoken: the em dash becomes one space, the colon and
-// the semicolon five, so the voice pauses there instead of naming or misreading them.
+// The last change before a piece is spoken: the em dash becomes one space; a colon or
+// semicolon that ends a clause becomes a comma and four spaces, so the voice pauses there
+// as for a comma, and one inside a word or number ("10:30") five spaces.
 QString CleanForSpeech(const QString& text);

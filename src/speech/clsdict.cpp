@@ -13,9 +13,13 @@ namespace {
 const QString kModule = QStringLiteral("clsDict");
 
 // In the order the pairs are tried: a trailing separator in the outer loop, then every
-// leading one.
-constexpr std::array<char16_t, 10> kSeparators = {u',', u'.', u'\'', u'?', u'!',
-                                                  u'-', u':', u';',  u' ', u'"'};
+// leading one. The first ten are the old list's, in its order; the rest let a word match
+// where books put it too: at line breaks and tabs, inside typographic quotes, brackets
+// and underscores, and next to dashes and slashes.
+constexpr std::array<char16_t, 33> kSeparators = {
+    u',',   u'.',   u'\'',  u'?',   u'!',   u'-',   u':',   u';',   u' ', u'"',   u'\t',
+    u'\r',  u'\n',  0x2028, 0x2029, 0x00A0, u'(',   u')',   u'[',   u']', u'{',   u'}',
+    0x2018, 0x2019, 0x201C, 0x201D, 0x00AB, 0x00BB, 0x2039, 0x203A, u'_', 0x2013, 0x2014};
 
 } // namespace
 
@@ -233,12 +237,17 @@ const QString& clsDict::foldedOriginal(qsizetype index) const
 
 QString clsDict::TranslateText(const QString& Sentence) const
 {
-    QString start = QChar(u' ') + Sentence;
     if (!m_words || m_words->isEmpty())
-        return start;
-    WorkingText working(std::move(start));
+        return QChar(u' ') + Sentence;
+    // A blank at each end lets the first and the last word match; the one at the end stays
+    // where it is through every replacement and is taken off again.
+    const auto withoutEnd = [](QString text) {
+        text.chop(1);
+        return text;
+    };
+    WorkingText working(QChar(u' ') + Sentence + QChar(u' '));
     if (!working.usable())
-        return translateSlowly(working.text());
+        return withoutEnd(translateSlowly(working.text()));
     for (qsizetype i = 0; i < m_words->size(); ++i) {
         const auto& pair = m_words->at(i);
         if (!pair)
@@ -249,12 +258,12 @@ QString clsDict::TranslateText(const QString& Sentence) const
             QString rest = working.text();
             clsDict tail;
             tail.m_words.emplace(m_words->mid(i));
-            return tail.translateSlowly(rest);
+            return withoutEnd(tail.translateSlowly(rest));
         }
         if (working.standsAlone(word))
             working.replace(word, pair->NewWord);
     }
-    return working.text();
+    return withoutEnd(working.text());
 }
 
 QString clsDict::translateSlowly(QString text) const

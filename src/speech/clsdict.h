@@ -38,10 +38,12 @@ public:
     const WordList& Words() const;
 
     // " " + sentence with every pair applied in list order: a pair's word is replaced only
-    // where a separator stands right before and right after it, matched without regard to
-    // case. The leading blank lets a word at the very start match.
+    // where it stands alone, a separator (punctuation, blank, line break, tab, quote,
+    // bracket, dash) or an end of the sentence right before and right after it, matched
+    // without regard to case.
     QString TranslateText(const QString& Sentence) const;
-    // The same rule applied literally, pattern by pattern: slower, kept as the reference.
+    // The same rule applied literally, pattern by pattern, to a text that already has its
+    // blanks at both ends: slower, kept as the reference.
     QString translateSlowly(QString text) const;
 
     static QString fileName();

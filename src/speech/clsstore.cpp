@@ -12,18 +12,40 @@ void clsStore::StoreInSentences(const QString& text)
         return;
     const QChar* data = m_text.constData();
     qsizetype start = 0;
+    // The last character of the current sentence that trimming would keep; a blank line
+    // ends the sentence there, and one with nothing to say yet runs on.
+    qsizetype lastContent = -1;
     for (qsizetype c = 0; c < n; ++c) {
         const char16_t ch = data[c].unicode();
-        // Letters and most other characters sort above all three delimiters.
-        if (ch > u'?' || (ch != u'.' && ch != u'?' && ch != u'!'))
+        // Letters and most other characters sort above all three delimiters and below the
+        // two Unicode line breaks.
+        if (ch > u'?' && ch < 0x2028) {
+            if (lastContent >= start || !cSentenceEnds::isClosingMark(data[c]))
+                lastContent = c;
             continue;
+        }
+        if (ch != u'.' && ch != u'?' && ch != u'!') {
+            if (!cSentenceEnds::isLineBreak(data[c])) {
+                if (cSentenceEnds::isContent(data[c]) &&
+                    (lastContent >= start || !cSentenceEnds::isClosingMark(data[c])))
+                    lastContent = c;
+            } else if (lastContent >= start && cSentenceEnds::paragraphBreakAt(m_text, c)) {
+                m_slices.push_back({start, lastContent - start + 1});
+                start = lastContent + 1;
+            }
+            continue;
+        }
+        if (!m_ends.endsAt(m_text, c)) {
+            lastContent = c;
+            continue;
+        }
         if (c != start)
             m_slices.push_back({start, c - start + 1});
         start = c + 1;
     }
-    // The rest is a sentence of its own unless the text ends with a full stop; after a
-    // final "?" or "!" it is empty, which ends the reading there.
-    if (data[n - 1] != u'.')
+    // The rest is a sentence of its own unless the text ends with a full stop that ended
+    // one; after a final "?" or "!" it is empty, which ends the reading there.
+    if (start < n || data[n - 1] != u'.')
         m_slices.push_back({start, n - start});
 }
 

@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <QStringView>
 
+#include "speech/sentenceends.h"
+
 #include <vector>
 
 // The sentence store: cuts a text into sentences once and hands them out one at a time,
@@ -11,9 +13,11 @@
 // in a single pass without building a string per sentence.
 class clsStore {
 public:
-    // Replaces the stored text. A sentence ends at ".", "?" or "!"; a delimiter that would
-    // begin a sentence (the second dot of "..") is dropped.
+    // Replaces the stored text. A sentence ends at ".", "?" or "!" where `ends` says so, and
+    // at the last word before a blank line; a delimiter that would begin a sentence (the
+    // second dot of "..") is dropped.
     void StoreInSentences(const QString& text);
+    void setSentenceEnds(const cSentenceEnds& ends) { m_ends = ends; }
 
     // The next sentence without surrounding blanks, line breaks and hyphens; empty when
     // every sentence has been handed out.
@@ -34,6 +38,7 @@ private:
         qsizetype length;
     };
     QString m_text;
+    cSentenceEnds m_ends = cSentenceEnds::forLanguage(QString());
     std::vector<Slice> m_slices;
     int m_nextIndex = 0;
 };

@@ -126,8 +126,24 @@ void clsTalker::StopSpeaking()
     CancelWav(ignored);
 }
 
+int clsTalker::findStoredVoice(const QStringList& voices, const QString& name, int index)
+{
+    // Written by hand or by older versions, the settings file may pad the value.
+    const QString wanted = name.trimmed();
+    const qsizetype named = wanted.isEmpty() ? -1 : voices.indexOf(wanted);
+    if (named >= 0)
+        return int(named);
+    return qMax(0, qMin(index, int(voices.size()) - 1));
+}
+
+cSentenceEnds clsTalker::sentenceEnds() const
+{
+    return cSentenceEnds::forLanguage(m_voice ? m_voice->voiceLanguage() : QString());
+}
+
 void clsTalker::StoreTextFile(const QString& text)
 {
+    m_store.setSentenceEnds(sentenceEnds());
     m_store.StoreInSentences(text);
 }
 

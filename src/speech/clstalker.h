@@ -71,6 +71,12 @@ public:
     const clsStore& Store() const { return m_store; }
     QString PitchTag() const { return m_pitchTag; }
     cSpeechVoice* voice() const { return m_voice.get(); }
+    // The voice to use from a stored choice: the one named `name` where the list has it
+    // (the list's order follows the user's language, so an index alone can mean another
+    // voice after a change of locale), else `index`, kept within the list; 0 for none.
+    static int findStoredVoice(const QStringList& voices, const QString& name, int index);
+    // Where sentences end in the current voice's language.
+    cSentenceEnds sentenceEnds() const;
 
 Q_SIGNALS:
     // The piece about to be spoken, as it came from the store (tags removed).

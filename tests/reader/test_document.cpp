@@ -1,5 +1,6 @@
 #include "reader/documentloader.h"
 #include "reader/readingcontroller.h"
+#include "speech/clsstore.h"
 #include "testsupport.h"
 
 #include <QTextBlock>
@@ -16,6 +17,13 @@ QString shown(const QString& path)
     QString text;
     cDocumentLoader::loadText(path, text);
     return text;
+}
+
+QString withoutMarks(QString text)
+{
+    for (const char16_t mark : {u'"', u'.', u'\u2019', u'\u201D'})
+        text.remove(QChar(mark));
+    return text.trimmed();
 }
 
 // What each SpeakingSentence selects, as text.
@@ -178,6 +186,14 @@ TEST(FindSentenceEnd, DelimitersRunsQuotesAndTheEnd)
     EXPECT_EQ(FindSentenceEnd(u"Short.", 30), 0);
     // Only full stops ahead: still one sentence at a time.
     EXPECT_EQ(FindSentenceEnd(u"One? Two. Three.", 6), 9);
+    // Not inside a word or number, and not after an abbreviation.
+    EXPECT_EQ(FindSentenceEnd(u"At www.gutenberg.org now.", 1), 25);
+    EXPECT_EQ(FindSentenceEnd(u"Mr. Smith.", 1, cSentenceEnds::forLanguage("en")), 10);
+    // The abbreviation is looked for only in the text being read: from "r." on it is none.
+    EXPECT_EQ(FindSentenceEnd(u"Mr. Smith.", 2, cSentenceEnds::forLanguage("en"), 1), 3);
+    // A blank line ends the sentence at its last word.
+    EXPECT_EQ(FindSentenceEnd(u"Title\r\n\r\nText.", 1), 5);
+    EXPECT_EQ(FindSentenceEnd(u"\n\nTitle\n\nText.", 1), 7);
 }
 
 TEST(ReadingController, HighlightsFollowTheSentences)
@@ -194,6 +210,36 @@ TEST(ReadingController, HighlightsFollowTheSentences)
     const cReadingController::Range after = reading.next();
     EXPECT_LT(after.length, 1);
     EXPECT_GT(after.start, 30);
+}
+
+// The highlight finds each sentence in its own copy of the text; it must pick the same
+// sentences the Talker's store speaks, in the same order, wherever the reading starts.
+TEST(ReadingController, HighlightKeepsStepWithTheSpokenSentences)
+{
+    const QString text =
+        "THE BOOK\n\nCONTENTS\n\nI. Mr. Smith\nII. Home\n\nSee www.gutenberg.org or\n"
+        "Dr. Watson at 3.14 p.m. today. \"Stop!\" he cried. Then, e.g. later... he "
+        "left.\u2019\u201D\n\n"
+        "Verse one\nand two\n\nThe end.";
+    const cSentenceEnds ends = cSentenceEnds::forLanguage("en");
+    for (const int cursor : {0, 10, 21, 45, 95}) {
+        SCOPED_TRACE(cursor);
+        cReadingController reading;
+        const cReadingController::Start start = reading.begin(text, cursor, ends);
+        clsStore store;
+        store.setSentenceEnds(ends);
+        store.StoreInSentences(start.text);
+        for (QString spoken = store.NextSentence(); !spoken.isEmpty();
+             spoken = store.NextSentence()) {
+            const cReadingController::Range range = reading.next();
+            if (range.length < 1)
+                break; // the last piece without a delimiter is not highlighted
+            // The highlight takes a closing quote and a run of delimiters along, the store
+            // leaves them to the next sentence, where trimming drops them.
+            EXPECT_EQ(withoutMarks(text.mid(range.start, range.length)), withoutMarks(spoken));
+        }
+    }
+    EXPECT_EQ(highlights(text, 0, 3), (QStringList{"THE BOOK", "CONTENTS", "I."}));
 }
 
 TEST(ReadingController, StartsBeforeTheCursorAndNearTheEndAtTheTop)

@@ -55,14 +55,31 @@ TEST_F(ReaderWindow, ButtonsShowWordsWithAccessKeysWhateverTheFonts)
     EXPECT_EQ(child<QPushButton>(*window, "cmdSpeakToWav")->text(), "Read to WA&V");
 }
 
-TEST_F(ReaderWindow, StoredVoiceBeyondTheListSelectsTheLast)
+TEST_F(ReaderWindow, StoredVoiceIsFoundByNameThenByIndexWithinTheList)
 {
-    writeBytes(home.file("Parlo.ini"), "LASTENGINE, 7 \r\n");
-    auto window = start(2);
-    ASSERT_TRUE(m_started);
-    EXPECT_EQ(child<QComboBox>(*window, "cmbEngine")->currentIndex(), 1);
-    EXPECT_EQ(m_voice->voice, 1);
-    EXPECT_EQ(cSHAREDSettings::shared().RetrieveSetting("LASTENGINE", -1).toInt(), 1);
+    // The voice a start-up settles on, from the stored settings, with `voices` voices.
+    const auto settledOn = [&](const QByteArray& stored, int voices) {
+        cSHAREDSettings::shared().DeleteAllSettings();
+        writeBytes(home.file("Parlo.ini"), stored);
+        auto window = start(voices);
+        EXPECT_TRUE(m_started);
+        const int shown = child<QComboBox>(*window, "cmbEngine")->currentIndex();
+        EXPECT_EQ(m_voice->voice, shown);
+        EXPECT_EQ(cSHAREDSettings::shared().RetrieveSetting("LASTENGINE", -1).toInt(), shown);
+        window->ShutDown();
+        return shown;
+    };
+    EXPECT_EQ(settledOn("LASTENGINE, 7 \r\n", 2), 1);
+    // The list was ordered differently when the voice was chosen (another locale).
+    EXPECT_EQ(settledOn("LASTENGINE, 0\r\nLastEngineName, Voice C\r\n", 3), 2);
+    // A name the list no longer has leaves the index to decide.
+    EXPECT_EQ(settledOn("LASTENGINE, 1\r\nLastEngineName, Gone\r\n", 3), 1);
+
+    // Choosing a voice stores its name beside its index.
+    auto window = start(3);
+    child<QComboBox>(*window, "cmbEngine")->setCurrentIndex(1);
+    EXPECT_EQ(cSHAREDSettings::shared().RetrieveSetting("LastEngineName").toString(), "Voice B");
+    window->ShutDown();
 }
 
 TEST_F(ReaderWindow, NoVoicesGivesTheInstallMessageAndShutsDown)

@@ -18,6 +18,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStandardPaths>
 #include <QTextBlock>
 #include <QTextEdit>
 #include <QTimer>
@@ -84,11 +85,13 @@ TEST_F(Reading, LoadGoesThroughTheFileWindowAndCancelChangesNothing)
     const QString path = book("chosen.html", "<p>Chosen <b>text</b>.</p>");
     auto window = start();
     cSHAREDSettings::shared().StoreSetting("Path", "/no/such/folder/");
-    const auto answer = [](const QString& typed) {
-        whenModal([typed](QWidget* modal) {
+    QString openedIn;
+    const auto answer = [&openedIn](const QString& typed) {
+        whenModal([typed, &openedIn](QWidget* modal) {
             auto* select = qobject_cast<frmFileSelect*>(modal);
             ASSERT_NE(select, nullptr);
             EXPECT_EQ(select->windowTitle(), "Please select a file to open.");
+            openedIn = select->DefaultPath();
             if (typed.isEmpty()) {
                 select->reject();
                 return;
@@ -101,6 +104,10 @@ TEST_F(Reading, LoadGoesThroughTheFileWindowAndCancelChangesNothing)
     };
     answer({});
     click(*window, "cmdLoad");
+    // A folder that has gone opens the window in the user's own folders, never in the
+    // working folder (which is "/" when started from the desktop's menu).
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    EXPECT_EQ(openedIn, QFileInfo(documents).isDir() ? documents : QDir::homePath());
     EXPECT_EQ(cSHAREDSettings::shared().RetrieveSetting("Path").toString(), "/no/such/folder/");
     EXPECT_TRUE(window->CurrentFile().isEmpty());
     EXPECT_FALSE(child<QPushButton>(*window, "cmdReload")->isEnabled());
@@ -111,6 +118,10 @@ TEST_F(Reading, LoadGoesThroughTheFileWindowAndCancelChangesNothing)
     EXPECT_EQ(cSHAREDSettings::shared().RetrieveSetting("Path").toString(), home.path() + '/');
     EXPECT_EQ(box(*window)->toPlainText().trimmed(), "Chosen <emph>text</emph>.");
     EXPECT_TRUE(child<QPushButton>(*window, "cmdReload")->isEnabled());
+    // The next time, the window opens where the last book came from.
+    answer({});
+    click(*window, "cmdLoad");
+    EXPECT_EQ(openedIn, home.path() + '/');
 
     // Reload reads the file again and keeps the place.
     setCursor(*window, 7);
@@ -359,7 +370,8 @@ TEST_F(Reading, CommandLineDocumentIsReadAtOnce)
     EXPECT_EQ(window->CurrentFile(), path);
     EXPECT_TRUE(window->Talker()->IsReading());
     EXPECT_EQ(selected(*window), "Hello there.");
-    EXPECT_FALSE(child<QPushButton>(*window, "cmdReload")->isEnabled());
+    // A book from a file is shown, so it can be read again from the disk.
+    EXPECT_TRUE(child<QPushButton>(*window, "cmdReload")->isEnabled());
     window->ShutDown();
     const QString log = QString::fromUtf8(readBytes(home.file("log.txt")));
     EXPECT_TRUE(log.contains("Loading \"" + path + "\"")) << log.toStdString();
@@ -388,6 +400,35 @@ TEST_F(Reading, WavOnAFakeVoiceClosesAtTheEndAndTellsTheUser)
     click(*window, "cmdStopReading");
     EXPECT_TRUE(m_voice->wavPath.isEmpty());
     EXPECT_TRUE(prompt.messages.last().contains("stopped"));
+    window->ShutDown();
+}
+
+TEST_F(Reading, WavLeavesTheReadersPlaceAlone)
+{
+    const QString path = book("b.txt", "One here. Two here. Three here. Four here. Five.");
+    auto window = start();
+    window->OpenDocument(path);
+    wavChoice = home.file("out.wav");
+    for (const bool stopped : {false, true}) {
+        setCursor(*window, 10);
+        click(*window, "cmdSpeakToWav");
+        if (stopped) {
+            m_voice->finishNext();
+            m_voice->finishNext();
+            click(*window, "cmdStopReading");
+        } else {
+            m_voice->finishAll();
+        }
+        EXPECT_TRUE(window->wavFile().isEmpty());
+        EXPECT_EQ(box(*window)->textCursor().position(), 10) << stopped;
+        EXPECT_FALSE(box(*window)->textCursor().hasSelection());
+    }
+    // So the bookmark keeps the reader's place too.
+    window->ShutDown();
+    auto again = start();
+    again->OpenDocument(path);
+    EXPECT_EQ(box(*again)->textCursor().position(), 10);
+    again->ShutDown();
     window->ShutDown();
 }
 

@@ -170,14 +170,26 @@ TEST(TranslateText, NeedsASeparatorOnBothSides)
 {
     const QList<QPair<QString, QString>> cat{{"cat", "dog"}};
     EXPECT_EQ(translate(cat, "cat, and cat."), " dog, and dog.");
-    // The added leading blank lets the first word match; the last needs punctuation.
-    EXPECT_EQ(translate(cat, "cat cat"), " dog cat");
-    EXPECT_EQ(translate(cat, "concatenate cats (cat) cat\t\"cat\""),
-              " concatenate cats (cat) cat\t\"dog\"");
-    EXPECT_EQ(translate(cat, QString::fromUtf8("\u201Ccat\u201D cat\ncat-")),
-              QString::fromUtf8(" \u201Ccat\u201D cat\ncat-"));
+    EXPECT_EQ(translate(cat, "concatenate cats cat2 scat"), " concatenate cats cat2 scat");
     // Apostrophe, colon and semicolon are separators.
     EXPECT_EQ(translate(cat, "cat's cat: cat;"), " dog's dog: dog;");
+}
+
+TEST(TranslateText, MatchesAtLineBreaksTabsQuotesBracketsAndTheEnd)
+{
+    const QList<QPair<QString, QString>> cat{{"cat", "dog"}};
+    // Books wrapped at seventy characters put every tenth word at a line break.
+    EXPECT_EQ(translate(cat, "the\r\ncat\r\nsat\ncat\tcat"), " the\r\ndog\r\nsat\ndog\tdog");
+    EXPECT_EQ(translate(cat, "(cat) [cat] _cat_"), " (dog) [dog] _dog_");
+    EXPECT_EQ(translate(cat, QString::fromUtf8("\u201Ccat\u201D \u2018cat\u2019s \u00ABcat\u00BB")),
+              QString::fromUtf8(" \u201Cdog\u201D \u2018dog\u2019s \u00ABdog\u00BB"));
+    EXPECT_EQ(translate(cat, QString::fromUtf8("cat\u2014cat")),
+              QString::fromUtf8(" dog\u2014dog"));
+    // The first and the last word of a piece stand alone too.
+    EXPECT_EQ(translate(cat, "cat and cat"), " dog and dog");
+    // Pairs holding blanks or punctuation match as before.
+    EXPECT_EQ(translate({{"St. Paul", "saint paul"}}, "To St. Paul\nnow"), " To saint paul\nnow");
+    EXPECT_EQ(translate({{"e.g.", "for example"}}, "(e.g. this)"), " (for example this)");
 }
 
 TEST(TranslateText, CaseInsensitiveMatchKeepsTheNewWordsCase)
@@ -213,8 +225,11 @@ TEST(TranslateText, SpacesKeptInMemoryMatchWithThem)
 
 TEST(CleanForSpeech, ReplacesEmDashColonAndSemicolonOnly)
 {
-    EXPECT_EQ(CleanForSpeech("a:b"), "a     b");
-    EXPECT_EQ(CleanForSpeech("a::b;"), "a          b     ");
+    // Marks that end a clause pause as a comma does; inside words and numbers they only
+    // separate.
+    EXPECT_EQ(CleanForSpeech("Note: this; that:"), "Note,     this,     that,    ");
+    EXPECT_EQ(CleanForSpeech("a::b"), "a,         b");
+    EXPECT_EQ(CleanForSpeech("at 10:30 a;b"), "at 10     30 a     b");
     EXPECT_EQ(CleanForSpeech(QString::fromUtf8("one\u2014two")), "one two");
     const QString untouched = QString::fromUtf8("a--b \u2013 c, \"d\"\r\n-e");
     EXPECT_EQ(CleanForSpeech(untouched), untouched);
@@ -226,7 +241,7 @@ TEST(TranslateText, IndexedMatchingAgreesWithTheLiteralRule)
 {
     // Short words over a tiny alphabet with every separator, so that overlaps, chains,
     // adjacent matches and case differences all happen often.
-    const QString alphabet = QString::fromUtf8("aAbB,.'?!-:; \"\t)ÄäΣσς");
+    const QString alphabet = QString::fromUtf8("aAbB,.'?!-:; \"\t)ÄäΣσς\n\u201Dx");
     std::mt19937 random(7);
     const auto text = [&](int maxLength) {
         QString out;
@@ -242,7 +257,8 @@ TEST(TranslateText, IndexedMatchingAgreesWithTheLiteralRule)
         for (int i = 0; i < pairs; ++i)
             dict.AddWordPair(pair(text(3), text(4)));
         const QString sentence = text(30);
-        ASSERT_EQ(dict.TranslateText(sentence), dict.translateSlowly(" " + sentence))
+        ASSERT_EQ(dict.TranslateText(sentence),
+                  dict.translateSlowly(" " + sentence + " ").chopped(1))
             << "round " << round << " sentence \"" << sentence.toStdString() << '"';
         changed += dict.TranslateText(sentence) != " " + sentence;
     }

@@ -42,12 +42,51 @@ TEST(SentenceSplitting, DelimiterThatWouldBeginASentenceIsDropped)
     EXPECT_EQ(split("?"), QStringList({""}));
 }
 
-TEST(SentenceSplitting, NoSpecialCasesForAbbreviationsOrNumbers)
+TEST(SentenceSplitting, FullStopsInsideWordsNumbersAndAbbreviationsEndNothing)
 {
-    EXPECT_EQ(split("Mr. Smith"), QStringList({"Mr.", " Smith"}));
-    EXPECT_EQ(split("3.5"), QStringList({"3.", "5"}));
+    EXPECT_EQ(split("Mr. Smith met Dr. Watson. See www.gutenberg.org now. Pi is 3.14 or so"),
+              QStringList({"Mr. Smith met Dr. Watson.", " See www.gutenberg.org now.",
+                           " Pi is 3.14 or so"}));
+    EXPECT_EQ(split("Fruit, e.g. apples. Done"), QStringList({"Fruit, e.g. apples.", " Done"}));
+    // An abbreviation at the very end still gives its sentence, and "?" is never one.
+    EXPECT_EQ(split("Call Mr."), QStringList({"Call Mr."}));
+    EXPECT_EQ(split("Is it 3?5 then"), QStringList({"Is it 3?", "5 then"}));
     EXPECT_EQ(split("no delimiter at all"), QStringList({"no delimiter at all"}));
     EXPECT_TRUE(split("").isEmpty());
+}
+
+TEST(SentenceSplitting, AbbreviationsFollowTheVoicesLanguage)
+{
+    clsStore store;
+    store.setSentenceEnds(cSentenceEnds::forLanguage("de-de"));
+    store.StoreInSentences("Es kam z.B. Hr. Maier. Ende");
+    EXPECT_EQ(store.Sentences(), QStringList({"Es kam z.B. Hr. Maier.", " Ende"}));
+    store.setSentenceEnds(cSentenceEnds::forLanguage("es"));
+    store.StoreInSentences("Vino la Sra. Gómez. Fin");
+    EXPECT_EQ(store.Sentences(), QStringList({QString::fromUtf8("Vino la Sra. Gómez."), " Fin"}));
+    // English abbreviations mean nothing to a Spanish voice.
+    store.StoreInSentences("Mr. Smith");
+    EXPECT_EQ(store.Sentences(), QStringList({"Mr.", " Smith"}));
+    // A language without a list keeps only the rule for words and numbers.
+    store.setSentenceEnds(cSentenceEnds::forLanguage("fi"));
+    store.StoreInSentences("Mr. Smith 3.5");
+    EXPECT_EQ(store.Sentences(), QStringList({"Mr.", " Smith 3.5"}));
+}
+
+TEST(SentenceSplitting, BlankLinesEndSentences)
+{
+    EXPECT_EQ(
+        split("CONTENTS\r\n\r\nChapter 1\r\nChapter 2\r\n \t\r\nText. More"),
+        QStringList({"CONTENTS", "\r\n\r\nChapter 1\r\nChapter 2", "\r\n \t\r\nText.", " More"}));
+    // After a delimiter, or with nothing but blanks and rules before it, a blank line
+    // adds no sentence.
+    EXPECT_EQ(split("One.\n\nTwo.\n\n----\n\nThree."),
+              QStringList({"One.", "\n\nTwo.", "\n\n----\n\nThree."}));
+    // A closing quote after the full stop is no sentence of its own.
+    EXPECT_EQ(split(QString::fromUtf8("\u201CGo.\u2019\u201D\n\nNext\n\n) End")),
+              QStringList({QString::fromUtf8("\u201CGo."),
+                           QString::fromUtf8("\u2019\u201D\n\nNext"), "\n\n) End"}));
+    EXPECT_EQ(handOut("Verse one\n\nverse two\n\n"), QStringList({"Verse one", "verse two", ""}));
 }
 
 TEST(SentenceSplitting, NonAsciiTextAndSurrogatesStayWhole)

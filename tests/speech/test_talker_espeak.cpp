@@ -93,6 +93,29 @@ TEST_F(EspeakTalkerTest, PronunciationListChangesWhatIsSpoken)
     EXPECT_GT(translated.seconds(), plain.seconds() * 2);
 }
 
+TEST_F(EspeakTalkerTest, SentencesEndByTheVoicesLanguage)
+{
+    int german = -1;
+    for (int i = 0; i < talker.voiceList().size() && german < 0; ++i) {
+        talker.SelectVoice(i);
+        if (talker.voice()->voiceLanguage() == "de")
+            german = i;
+    }
+    ASSERT_GE(german, 0);
+    EXPECT_TRUE(talker.sentenceEnds().abbreviations().contains("z.B."));
+    QStringList sentences;
+    readInto("de.wav", "Es kam z.B. Hr. Maier. Dann ging er.", &sentences);
+    EXPECT_EQ(sentences, QStringList({"Es kam z.B. Hr. Maier.", "Dann ging er."}));
+}
+
+TEST_F(EspeakTalkerTest, ColonsAndSemicolonsArePausesTheVoiceKeeps)
+{
+    const WavInfo plain = readInto("plain.wav", "Listen one thing then go.");
+    const WavInfo marked = readInto("marked.wav", "Listen: one thing; then go.");
+    // Two clause pauses; espeak-ng makes each of a comma about a fifth of a second.
+    EXPECT_GT(marked.seconds(), plain.seconds() + 0.2);
+}
+
 TEST_F(EspeakTalkerTest, PitchRateAndVoiceTagsChangeTheSound)
 {
     const QString text = QStringLiteral("A quiet evening by the river.");

@@ -83,6 +83,14 @@ int cEspeakVoice::currentVoice() const
     return m_voice;
 }
 
+QString cEspeakVoice::voiceLanguage() const
+{
+    if (m_voice < 0 || m_voice >= m_voices.size())
+        return {};
+    // The identifier is the voice file's path, as "gmw/en-US"; its name is the language.
+    return QString::fromLatin1(m_voices[m_voice].identifier).section(u'/', -1).toLower();
+}
+
 QStringList cEspeakVoice::audioOutputs() const
 {
     QStringList list;

@@ -31,6 +31,7 @@ public:
     QStringList voiceDescriptions() const override;
     bool selectVoice(int index) override;
     int currentVoice() const override;
+    QString voiceLanguage() const override;
     QStringList audioOutputs() const override;
     bool selectOutput(int index) override;
     int speak(const QString& text, int flags) override;

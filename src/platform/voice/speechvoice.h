@@ -25,6 +25,8 @@ public:
     // False (voice unchanged) when index is out of range.
     virtual bool selectVoice(int index) = 0;
     virtual int currentVoice() const = 0;
+    // The language the current voice speaks, as "en" or "de-de"; empty when unknown.
+    virtual QString voiceLanguage() const { return {}; }
 
     // Audio outputs; an empty list when the system has none.
     virtual QStringList audioOutputs() const = 0;
