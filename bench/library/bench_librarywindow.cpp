@@ -4,6 +4,7 @@
 //  2. Find of a word that only the last title holds;
 //  3. from a click on Download and Read of a 1 MB book on a loopback mirror to the voice's
 //     first audio, against opening and reading the same book from the disk.
+#include "../benchapp.h"
 #include "benchutil.h"
 #include "library/fSHAREDGut.h"
 #include "loopback.h"
@@ -106,11 +107,8 @@ double untilFirstAudio(frmMain& reader, const std::function<void(QElapsedTimer&)
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QTemporaryDir home;
-    qputenv("PARLO_HOME", home.path().toUtf8());
-    QApplication app(argc, argv);
+    benchapp::Application app(argc, argv);
+    const QTemporaryDir& home = app.home;
     bool ok = true;
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
 

@@ -8,6 +8,7 @@
 #include "library/cataloguesearch.h"
 #include "library/fSHAREDGut.h"
 
+#include "../benchapp.h"
 #include "benchtext.h"
 #include "benchutil.h"
 #include "pgcsvgen.h"
@@ -35,11 +36,8 @@ double msSince(const QElapsedTimer& timer)
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QTemporaryDir home;
-    qputenv("PARLO_HOME", home.path().toUtf8());
-    QApplication app(argc, argv);
+    benchapp::Application app(argc, argv);
+    const QTemporaryDir& home = app.home;
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
 
     const QString corpus = benchtext::corpusDir();

@@ -4,6 +4,7 @@
 //
 // Usage: bench_download [megabytes=200] [runs=5]
 
+#include "../benchapp.h"
 #include "loopback.h"
 #include "net/fSHAREDInternet.h"
 
@@ -92,11 +93,8 @@ Run reference(const QString& url, const QString& file)
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QTemporaryDir home;
-    qputenv("PARLO_HOME", home.path().toUtf8());
-    QApplication app(argc, argv);
+    benchapp::Application app(argc, argv);
+    const QTemporaryDir& home = app.home;
     const qint64 megabytes = argc > 1 ? QByteArray(argv[1]).toLongLong() : 200;
     const int runs = argc > 2 ? QByteArray(argv[2]).toInt() : 5;
 

@@ -5,6 +5,7 @@
 //  3. the highlight following every sentence of a 3 MB book, one SpeakingSentence at a
 //     time, against finding the same sentence ends alone.
 // Uses the corpus books when they are there, made-up text otherwise.
+#include "../benchapp.h"
 #include "benchutil.h"
 #include "files/filesubs.h"
 #include "reader/documentloader.h"
@@ -131,11 +132,8 @@ void setCursor(QTextEdit* box, int position)
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QTemporaryDir home;
-    qputenv("PARLO_HOME", home.path().toUtf8());
-    QApplication app(argc, argv);
+    benchapp::Application app(argc, argv);
+    const QTemporaryDir& home = app.home;
 
     frmMain::Options options;
     options.showSplash = false;
