@@ -402,6 +402,8 @@ void frmMain::StopReading()
     QTextCursor cursor = RichTextBox1->textCursor();
     cursor.setPosition(cursor.selectionStart());
     RichTextBox1->setTextCursor(cursor);
+    m_skipTarget = -1;
+    Q_EMIT readingStopped();
     cSHAREDSubs::instance().NormalMouse();
     cSHAREDDelay::instance().DoEventss();
 }
