@@ -348,6 +348,7 @@ bool frmMain::startUp()
     // 16.
     log(QStringLiteral("Startup Complete"));
     createUpdater();
+    connectMediaControls();
     return true;
 }
 

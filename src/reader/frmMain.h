@@ -25,6 +25,7 @@ class QTimer;
 class fSplash;
 class fSHAREDUpdater;
 class LanguageMenu;
+class cMprisPlayer;
 
 // The reader window: the document, the panel of reading controls below it and the
 // Settings menu. It starts the program's services behind a splash window and ends the
@@ -177,6 +178,10 @@ private:
     void readFrom(int position);
     // A resume after skips while paused reads from the new place; false when none is due.
     bool resumeAtSkip();
+    // Media keys and the desktop's media controls (frmMainMedia.cpp).
+    void connectMediaControls();
+    void showMediaState();
+    void showMediaTrack(const QString& sentence);
 
     Options m_options;
     QTextEdit* RichTextBox1 = nullptr;
@@ -209,6 +214,7 @@ private:
     QMenu* mnuReading = nullptr;
     QMenu* mnuHelp = nullptr;
     QList<QAction*> m_skipActions;
+    cMprisPlayer* m_media = nullptr;
 
     std::unique_ptr<clsTalker> m_talker;
     QPointer<fSplash> m_splash;
@@ -228,6 +234,9 @@ private:
     bool m_isPaused = false;
     // Where a resume reads from after skips made while paused; -1 when none was made.
     int m_skipTarget = -1;
+    // The book's title as media controls show it, found once per book.
+    QString m_mediaBookFile;
+    QString m_mediaBook;
     bool m_webdings = false;
     bool m_startedUp = false;
     bool m_shutDown = false;

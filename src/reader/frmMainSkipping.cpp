@@ -113,6 +113,9 @@ void frmMain::skip(cSkipPlaces::Step step)
     }
     RichTextBox1->setTextCursor(cursor);
     RichTextBox1->ensureCursorVisible();
+    // The desktop shows the sentence a resume will read.
+    if (reading)
+        showMediaTrack(cursor.selectedText());
 }
 
 void frmMain::readFrom(int position)
