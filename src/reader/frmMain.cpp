@@ -348,6 +348,7 @@ bool frmMain::startUp()
     // 16.
     log(QStringLiteral("Startup Complete"));
     createUpdater();
+    connectMediaControls();
     return true;
 }
 
@@ -402,6 +403,8 @@ void frmMain::StopReading()
     QTextCursor cursor = RichTextBox1->textCursor();
     cursor.setPosition(cursor.selectionStart());
     RichTextBox1->setTextCursor(cursor);
+    m_skipTarget = -1;
+    Q_EMIT readingStopped();
     cSHAREDSubs::instance().NormalMouse();
     cSHAREDDelay::instance().DoEventss();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "reader/readingcontroller.h"
+#include "reader/skipping.h"
 #include "speech/clstalker.h"
 
 #include <QMainWindow>
@@ -24,6 +25,7 @@ class QTimer;
 class fSplash;
 class fSHAREDUpdater;
 class LanguageMenu;
+class cMprisPlayer;
 
 // The reader window: the document, the panel of reading controls below it and the
 // Settings menu. It starts the program's services behind a splash window and ends the
@@ -83,6 +85,8 @@ public:
 
 Q_SIGNALS:
     void shutDownFinished();
+    // A reading was stopped, by the user or by the window itself.
+    void readingStopped();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -125,7 +129,7 @@ private:
     void log(const QString& text);
     void cmdRead_Click();
     // Steps 2 to 7 of a reading; false when it could not be started.
-    bool startReading();
+    bool startReading(bool topNearEnd = true);
     void cmdPause_Click();
     void cmdLoad_Click();
     void cmdReload_Click();
@@ -166,6 +170,18 @@ private:
     void buildChaptersMenu();
     void fillChaptersMenu();
     void goToChapter(qsizetype position);
+    // Skipping by sentence and paragraph (frmMainSkipping.cpp).
+    void buildSkipMenu();
+    void refreshSkipTexts();
+    void skip(cSkipPlaces::Step step);
+    // Reads on from a 0-based position, keeping it even in the last few characters.
+    void readFrom(int position);
+    // A resume after skips while paused reads from the new place; false when none is due.
+    bool resumeAtSkip();
+    // Media keys and the desktop's media controls (frmMainMedia.cpp).
+    void connectMediaControls();
+    void showMediaState();
+    void showMediaTrack(const QString& sentence);
 
     Options m_options;
     QTextEdit* RichTextBox1 = nullptr;
@@ -197,6 +213,8 @@ private:
     QLabel* lblPitch = nullptr;
     QMenu* mnuReading = nullptr;
     QMenu* mnuHelp = nullptr;
+    QList<QAction*> m_skipActions;
+    cMprisPlayer* m_media = nullptr;
 
     std::unique_ptr<clsTalker> m_talker;
     QPointer<fSplash> m_splash;
@@ -214,6 +232,11 @@ private:
     QProgressDialog* m_wavProgress = nullptr;
     qint64 m_lastRepaint = 0;
     bool m_isPaused = false;
+    // Where a resume reads from after skips made while paused; -1 when none was made.
+    int m_skipTarget = -1;
+    // The book's title as media controls show it, found once per book.
+    QString m_mediaBookFile;
+    QString m_mediaBook;
     bool m_webdings = false;
     bool m_startedUp = false;
     bool m_shutDown = false;
