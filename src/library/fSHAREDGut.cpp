@@ -38,10 +38,12 @@ template <typename Widget> Widget* named(Widget* widget, const char* name, const
     return widget;
 }
 
+// Screen readers name a button by its caption, in whatever language it is shown.
 QPushButton* button(QWidget* parent, const char* name, const QString& caption,
                     const QString& tip = {})
 {
-    auto* b = named(new QPushButton(caption, parent), name, QString(caption).remove(u'&'));
+    auto* b = new QPushButton(caption, parent);
+    b->setObjectName(QString::fromLatin1(name));
     b->setToolTip(tip);
     b->setAutoDefault(false);
     return b;
