@@ -1,5 +1,5 @@
-// The library window in the user's language: every text offered to translators, and the
-// shipped German shown in the window, its list and its status lines.
+// The library window for every user: every text offered to translators, the shipped German
+// shown in the window, its list and its status lines, and a window that fits the screen.
 #include "library/fSHAREDGut.h"
 #include "mirror.h"
 #include "net/fSHAREDInternet.h"
@@ -14,6 +14,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
 #include <QSet>
 #include <QSignalSpy>
 #include <QTreeView>
@@ -134,4 +136,27 @@ TEST_F(LibraryTexts, InGermanTheWindowItsListAndItsStatusLinesAreGerman)
     ASSERT_TRUE(waitUntil([&] { return !finished.isEmpty(); }, 60000));
     EXPECT_TRUE(statuses.contains("Server ausgelastet, neuer Versuch in 1 Sekunde"))
         << statuses.join('|').toStdString();
+}
+
+TEST_F(LibraryTexts, TheWindowFitsTheScreenAndScrollsToTheControlsThatDoNot)
+{
+    auto window = open();
+    const QSize screen = window->screen()->availableGeometry().size();
+    window->show();
+    EXPECT_LE(window->width(), screen.width());
+    EXPECT_LE(window->height(), screen.height());
+
+    // Smaller than its controls need, it still reaches every one of them.
+    auto* scroll = window->findChild<QScrollArea*>("scroll");
+    ASSERT_NE(scroll, nullptr);
+    const QSize needed = scroll->widget()->minimumSizeHint();
+    EXPECT_LT(window->minimumSizeHint().width(), needed.width() / 2);
+    window->resize(needed / 2);
+    auto* exit = window->findChild<QPushButton*>("cmdExit");
+    exit->setFocus();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    scroll->ensureWidgetVisible(exit);
+    const QRect shown(exit->mapTo(scroll->viewport(), QPoint(0, 0)), exit->size());
+    EXPECT_TRUE(scroll->viewport()->rect().contains(shown))
+        << shown.x() << "," << shown.y() << " in " << scroll->viewport()->width();
 }
