@@ -1,5 +1,6 @@
 // Every window in every language, drawn at twice and at one and a half times the size: no
-// caption may be cut off, and the access keys of a window must stay distinct.
+// caption may be cut off, the access keys of a window must stay distinct, and Tab must reach
+// every control.
 
 #include "diagnostics/fSHAREDErrorRpt.h"
 #include "fakevoice.h"
@@ -13,16 +14,22 @@
 #include "speech/editor/frmWordPair.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QAbstractSpinBox>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStyle>
 #include <QTest>
+#include <QTextEdit>
 
 #include <functional>
 
@@ -131,6 +138,27 @@ QStringList clashingKeys(QWidget* window)
     return clashes;
 }
 
+// The controls of a window that Tab never reaches, so that a keyboard alone cannot use them.
+QStringList untabbable(QWidget* window)
+{
+    QStringList out;
+    for (QWidget* w : window->findChildren<QWidget*>()) {
+        const bool control = qobject_cast<QAbstractButton*>(w) || qobject_cast<QLineEdit*>(w) ||
+                             qobject_cast<QComboBox*>(w) || qobject_cast<QAbstractItemView*>(w) ||
+                             qobject_cast<QAbstractSpinBox*>(w) || qobject_cast<QTextEdit*>(w) ||
+                             qobject_cast<QPlainTextEdit*>(w);
+        if (!control || !w->isVisibleTo(window) || !w->isEnabled() ||
+            w->objectName().startsWith(QLatin1String("qt_")) ||
+            qobject_cast<QAbstractItemView*>(w->parentWidget()) ||
+            qobject_cast<QComboBox*>(w->parentWidget()) ||
+            qobject_cast<QLineEdit*>(w->parentWidget()))
+            continue;
+        if (!(w->focusPolicy() & Qt::TabFocus))
+            out << w->metaObject()->className() + QStringLiteral(" ") + w->objectName();
+    }
+    return out;
+}
+
 class Captions : public ReaderWindow {
 protected:
     void check(QWidget* window, const QString& language)
@@ -143,6 +171,7 @@ protected:
         SCOPED_TRACE((language + " / " + window->objectName()).toStdString());
         EXPECT_EQ(clipped(window), QStringList());
         EXPECT_EQ(clashingKeys(window), QStringList());
+        EXPECT_EQ(untabbable(window), QStringList());
     }
 };
 
@@ -150,7 +179,7 @@ using CaptionsAt150 = Captions;
 
 } // namespace
 
-TEST_F(CAPTIONS, ACutCaptionAndASharedKeyAreCaught)
+TEST_F(CAPTIONS, ACutCaptionASharedKeyAndAControlTabSkipsAreCaught)
 {
     QWidget window;
     auto* narrow = new QPushButton(QStringLiteral("&Quite a long caption"), &window);
@@ -163,6 +192,9 @@ TEST_F(CAPTIONS, ACutCaptionAndASharedKeyAreCaught)
     window.show();
     EXPECT_EQ(clipped(&window).size(), 1);
     EXPECT_EQ(clashingKeys(&window), QStringList({"alt+q: narrow, other"}));
+    EXPECT_EQ(untabbable(&window), QStringList());
+    other->setFocusPolicy(Qt::ClickFocus);
+    EXPECT_EQ(untabbable(&window), QStringList({"QPushButton other"}));
 }
 
 TEST_F(CAPTIONS, EveryWindowShowsWholeCaptionsInEveryLanguageScaledUp)
