@@ -20,7 +20,8 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The voices' data and a sound server are not found by dpkg-shlibdeps.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "espeak-ng-data")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "pulseaudio | pipewire-pulse, qt6-wayland")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
+    "pulseaudio | pipewire-pulse, qt6-wayland, gnome-icon-theme | oxygen-icon-theme")
 # Directories the package shares with others stay theirs: only our own files are listed.
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS OFF)
 

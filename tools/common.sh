@@ -12,7 +12,7 @@ PARLO_PACKAGES=(
     libgtest-dev libgmock-dev
     pulseaudio xvfb xauth dbus-daemon playerctl
     python3 python3-pyftpdlib tinyproxy sox curl openssl
-    fonts-dejavu-core
+    fonts-dejavu-core gnome-icon-theme
     librsvg2-bin desktop-file-utils appstream man-db groff strace procps file bsdextrautils dpkg-dev
 )
 

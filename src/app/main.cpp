@@ -8,6 +8,7 @@
 #include "reader/cTerminationWatcher.h"
 #include "reader/fSplash.h"
 #include "reader/frmMain.h"
+#include "reader/themeicons.h"
 #include "settings/lang.h"
 
 #include <QApplication>
@@ -120,6 +121,7 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("parlo"));
     QApplication::setApplicationVersion(QStringLiteral(PARLO_VERSION_STRING));
     QApplication::setWindowIcon(QIcon(fSplash::picture(QSize(64, 64), 1.0)));
+    ThemeIcons::prepare();
     cWidgetPrompt prompt;
     prompt.translateWindow = [](QWidget* window) { cSharedLang::instance().TranslateForm(window); };
     cUserPrompt::install(&prompt);

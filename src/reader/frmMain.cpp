@@ -8,6 +8,7 @@
 #include "reader/fAbout.h"
 #include "reader/fSplash.h"
 #include "reader/flowlayout.h"
+#include "reader/themeicons.h"
 #include "settings/lang.h"
 #include "settings/langmenu.h"
 #include "settings/settings.h"
@@ -354,8 +355,17 @@ bool frmMain::startUp()
 
 void frmMain::replaceSymbolFonts()
 {
-    // The buttons show words and the theme's icons, never symbol-font letters.
+    // The buttons show words and the theme's icons, never symbol-font letters; where the
+    // theme has no icon, the old plain captions stand in for it beside the word.
     log(QStringLiteral("Webdings font not found. Changing button text."));
+    const std::pair<QPushButton*, const char*> stand[] = {
+        {cmdSlower, "<<"},     {cmdFaster, ">>"}, {cmdFontBigger, "+"},
+        {cmdFontSmaller, "-"}, {cmdAbout, "?"},   {cmdQuit, "X"},
+    };
+    for (const auto& [button, text] : stand) {
+        if (button->icon().isNull())
+            button->setIcon(ThemeIcons::textIcon(QString::fromLatin1(text)));
+    }
 }
 
 void frmMain::startUpFailed(const Failure& failure)
