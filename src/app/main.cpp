@@ -139,6 +139,8 @@ int main(int argc, char** argv)
     }
     window.show();
     // The document is opened once the window is up, so the user sees it while it loads.
+    // Books beyond the first (a file manager opens several at once) wait in the recent books.
+    window.offerRecentBooks(command.otherDocuments);
     QTimer::singleShot(0, &window, [&] { window.openFromCommandLine(command.document); });
     const int result = window.isShutDown() ? 0 : app.exec();
     cUserPrompt::setTranslator({});

@@ -24,6 +24,7 @@ class QTimer;
 class fSplash;
 class fSHAREDUpdater;
 class LanguageMenu;
+struct cSpeechChoice;
 
 // The reader window: the document, the panel of reading controls below it and the
 // Settings menu. It starts the program's services behind a splash window and ends the
@@ -52,6 +53,8 @@ public:
     bool startUp();
     // A document named on the command line: opened and read at once.
     void openFromCommandLine(const QString& document);
+    // Books named after the first one on the command line: offered as recent books.
+    void offerRecentBooks(const QStringList& books);
 
     void StopReading();
     // Saves the place, bookmarks and settings, closes every window and ends the program.
@@ -167,6 +170,21 @@ private:
     void fillChaptersMenu();
     void goToChapter(qsizetype position);
 
+    // What the window keeps between runs (frmMainMemory.cpp): the speech last chosen and
+    // each book's own, the text size, the window's place and the recent books.
+    void buildMemory();
+    void restoreMemory();
+    void rememberWindow();
+    void bookShown(const QString& file, bool readOk);
+    void storeBookSpeech();
+    void rememberFontSize(qreal pointSize);
+    void speechChosen();
+    void applySpeech(const cSpeechChoice& choice);
+    cSpeechChoice currentSpeech() const;
+    void fillVariants();
+    void fillRecentMenu();
+    void openRecent(const QString& path);
+
     Options m_options;
     QTextEdit* RichTextBox1 = nullptr;
     QFrame* Frame1 = nullptr;
@@ -197,6 +215,15 @@ private:
     QLabel* lblPitch = nullptr;
     QMenu* mnuReading = nullptr;
     QMenu* mnuHelp = nullptr;
+    QComboBox* cmbVariant = nullptr;
+    QLabel* lblVariant = nullptr;
+    QMenu* mnuRecent = nullptr;
+    // Set while a book's own speech is put in place: that is no choice of the user's.
+    bool m_applyingSpeech = false;
+    // Choices are remembered once start-up has put the stored ones in place.
+    bool m_speechRestored = false;
+    // The speed last set, for the book's entry once the Talker is gone at shutdown.
+    int m_rateSeen = 0;
 
     std::unique_ptr<clsTalker> m_talker;
     QPointer<fSplash> m_splash;

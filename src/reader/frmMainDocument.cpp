@@ -166,6 +166,7 @@ bool frmMain::OpenDocument(const QString& path)
     cursor.setPosition(mark != 0 && mark <= length ? mark : 0);
     RichTextBox1->setTextCursor(cursor);
     m_shownAt = cursor.position();
+    bookShown(file, readOk);
     RichTextBox1->ensureCursorVisible();
     setWindowTitle("Parlo - " + cSharedFileSubs::FileOnly(file));
     cSHAREDSubs::instance().NormalMouse();
@@ -177,6 +178,7 @@ void frmMain::storeBookmark()
 {
     if (m_currentFile.isEmpty())
         return;
+    storeBookSpeech();
     // The top of a document that was opened there (a place beyond its end, a load that
     // failed or was cut short) is no place the reader chose: a stored place stays.
     const int position = RichTextBox1->textCursor().selectionStart();
@@ -236,6 +238,7 @@ void frmMain::changeFontSize(int step)
         QTextCharFormat format;
         format.setFontPointSize(size);
         all.mergeCharFormat(format);
+        rememberFontSize(size);
     }
     RichTextBox1->setTextCursor(all);
 }
