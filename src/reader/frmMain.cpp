@@ -412,6 +412,7 @@ void frmMain::saveState()
 {
     rememberWindow();
     storeBookmark();
+    storeBookSpeech();
     mSharedBookmarks::savebookmarks();
     cSHAREDSettings::shared().SaveSettings(cSHAREDSettings::sharedFilename());
 }

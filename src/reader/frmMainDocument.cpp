@@ -135,6 +135,7 @@ bool frmMain::OpenDocument(const QString& path)
     if (m_talker && m_talker->isBusy())
         StopReading();
     storeBookmark();
+    storeBookSpeech();
     // Until the new book shows, the box holds no place worth keeping: a shutdown meanwhile
     // keeps the stored ones.
     m_currentFile.clear();
@@ -178,7 +179,6 @@ void frmMain::storeBookmark()
 {
     if (m_currentFile.isEmpty())
         return;
-    storeBookSpeech();
     // The top of a document that was opened there (a place beyond its end, a load that
     // failed or was cut short) is no place the reader chose: a stored place stays.
     const int position = RichTextBox1->textCursor().selectionStart();
