@@ -138,9 +138,9 @@ int main(int argc, char** argv)
         return 1;
     }
     window.show();
-    // The document is opened once the window is up, so the user sees it while it loads.
     // Books beyond the first (a file manager opens several at once) wait in the recent books.
     window.offerRecentBooks(command.otherDocuments);
+    // The document is opened once the window is up, so the user sees it while it loads.
     QTimer::singleShot(0, &window, [&] { window.openFromCommandLine(command.document); });
     const int result = window.isShutDown() ? 0 : app.exec();
     cUserPrompt::setTranslator({});
