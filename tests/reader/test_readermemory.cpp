@@ -1,8 +1,10 @@
 // What the reader window keeps between runs: the speech, each book's own, the text size, the
 // window's place and the recent books.
 
+#include "platform/voice/espeakengine.h"
 #include "reader/bookmarks.h"
 #include "readerfixture.h"
+#include "settings/readermemory.h"
 
 #include <QAccessible>
 #include <QAction>
@@ -281,4 +283,28 @@ TEST_F(Memory, TheVariantListIsLabelledNextToTheVoiceAndTranslated)
     window->chooseLanguage(0);
     EXPECT_EQ(list->itemText(0), "None");
     window->ShutDown();
+}
+
+TEST_F(Memory, EspeakVariantsAreOfferedAndReadIntoAFile)
+{
+    const QString path = book("Short.txt", "A short book. It has two sentences.");
+    auto window = start(-1);
+    ASSERT_TRUE(m_started);
+    auto* list = child<QComboBox>(*window, "cmbVariant");
+    EXPECT_TRUE(list->isVisibleTo(window.get()));
+    ASSERT_GE(list->findData("f3"), 0);
+    EXPECT_EQ(list->itemText(list->findData("m1")), "male1");
+    ASSERT_TRUE(window->OpenDocument(path));
+    choose(*window, "cmbVariant", "f3");
+    wavChoice = home.file("short.wav");
+    click(*window, "cmdSpeakToWav");
+    ASSERT_TRUE(waitUntil([&] { return !prompt.messages.isEmpty(); }, 60000));
+    EXPECT_EQ(prompt.messages.last(), "The reading has been saved in the file " + wavChoice);
+    Failure failure;
+    cEspeakEngine* engine = cEspeakEngine::instance(failure);
+    ASSERT_TRUE(engine);
+    EXPECT_TRUE(engine->currentVoiceIdentifier().endsWith("+f3"))
+        << engine->currentVoiceIdentifier().constData();
+    window->ShutDown();
+    EXPECT_EQ(ReaderMemory::speech(cSHAREDSettings::shared()).variant, "f3");
 }
