@@ -140,6 +140,8 @@ int main(int argc, char** argv)
         return 1;
     }
     window.show();
+    // Books beyond the first (a file manager opens several at once) wait in the recent books.
+    window.offerRecentBooks(command.otherDocuments);
     // The document is opened once the window is up, so the user sees it while it loads.
     QTimer::singleShot(0, &window, [&] { window.openFromCommandLine(command.document); });
     const int result = window.isShutDown() ? 0 : app.exec();

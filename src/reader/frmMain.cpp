@@ -107,6 +107,7 @@ frmMain::frmMain(Options options, QWidget* parent)
     buildChaptersMenu();
     connectUpdateControls();
     buildKeyMenus();
+    buildMemory();
     // The design's inner area, with the menu bar above it.
     resize(px(9024), px(5400) + menuBar()->sizeHint().height());
 }
@@ -346,6 +347,7 @@ bool frmMain::startUp()
     m_minHeight = kSmallest.height();
     m_minWidth = kSmallest.width();
     setMinimumSize(kSmallest);
+    restoreMemory();
     // 16.
     log(QStringLiteral("Startup Complete"));
     createUpdater();
@@ -421,7 +423,9 @@ void frmMain::StopReading()
 
 void frmMain::saveState()
 {
+    rememberWindow();
     storeBookmark();
+    storeBookSpeech();
     mSharedBookmarks::savebookmarks();
     cSHAREDSettings::shared().SaveSettings(cSHAREDSettings::sharedFilename());
 }
@@ -506,10 +510,13 @@ void frmMain::cmbEngine_Click(int index)
 
 void frmMain::storeVoice(int index)
 {
-    cSHAREDSettings::shared().StoreSetting(QStringLiteral("LASTENGINE"), index);
-    // By name too: the index alone means another voice once the list's order changes.
-    cSHAREDSettings::shared().StoreSetting(QStringLiteral("LastEngineName"),
-                                           m_talker->voiceList().value(index));
+    // A book's own voice is no choice to keep for the next run.
+    if (!m_applyingSpeech) {
+        cSHAREDSettings::shared().StoreSetting(QStringLiteral("LASTENGINE"), index);
+        // By name too: the index alone means another voice once the list's order changes.
+        cSHAREDSettings::shared().StoreSetting(QStringLiteral("LastEngineName"),
+                                               m_talker->voiceList().value(index));
+    }
     m_talker->SelectVoice(index);
 }
 

@@ -26,6 +26,7 @@ class fSplash;
 class fSHAREDUpdater;
 class LanguageMenu;
 class cMprisPlayer;
+struct cSpeechChoice;
 
 // The reader window: the document, the panel of reading controls below it and the
 // Settings menu. It starts the program's services behind a splash window and ends the
@@ -54,6 +55,8 @@ public:
     bool startUp();
     // A document named on the command line: opened and read at once.
     void openFromCommandLine(const QString& document);
+    // Books named after the first one on the command line: offered as recent books.
+    void offerRecentBooks(const QStringList& books);
 
     void StopReading();
     // Saves the place, bookmarks and settings, closes every window and ends the program.
@@ -183,6 +186,21 @@ private:
     void showMediaState();
     void showMediaTrack(const QString& sentence);
 
+    // What the window keeps between runs (frmMainMemory.cpp): the speech last chosen and
+    // each book's own, the text size, the window's place and the recent books.
+    void buildMemory();
+    void restoreMemory();
+    void rememberWindow();
+    void bookShown(const QString& file, bool readOk);
+    void storeBookSpeech();
+    void rememberFontSize(qreal pointSize);
+    void speechChosen();
+    void applySpeech(const cSpeechChoice& choice);
+    cSpeechChoice currentSpeech() const;
+    void fillVariants();
+    void fillRecentMenu();
+    void openRecent(const QString& path);
+
     Options m_options;
     QTextEdit* RichTextBox1 = nullptr;
     QFrame* Frame1 = nullptr;
@@ -215,6 +233,15 @@ private:
     QMenu* mnuHelp = nullptr;
     QList<QAction*> m_skipActions;
     cMprisPlayer* m_media = nullptr;
+    QComboBox* cmbVariant = nullptr;
+    QLabel* lblVariant = nullptr;
+    QMenu* mnuRecent = nullptr;
+    // Set while a book's own speech is put in place: that is no choice of the user's.
+    bool m_applyingSpeech = false;
+    // Choices are remembered once start-up has put the stored ones in place.
+    bool m_speechRestored = false;
+    // The speed last set, for the book's entry once the Talker is gone at shutdown.
+    int m_rateSeen = 0;
 
     std::unique_ptr<clsTalker> m_talker;
     QPointer<fSplash> m_splash;
