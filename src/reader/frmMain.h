@@ -22,6 +22,7 @@ class QPushButton;
 class QTextEdit;
 class QTimer;
 class fSplash;
+class cWordMark;
 class fSHAREDUpdater;
 class LanguageMenu;
 
@@ -166,6 +167,12 @@ private:
     void buildChaptersMenu();
     void fillChaptersMenu();
     void goToChapter(qsizetype position);
+    // The mark of the word being spoken (frmMainWords.cpp): built with the menu, tied to
+    // the Talker and its setting once the Talker exists.
+    void buildWordMark();
+    void connectWordMark();
+    void followWords(bool on);
+    void Talker_WordSpoken(int position, int length);
 
     Options m_options;
     QTextEdit* RichTextBox1 = nullptr;
@@ -197,6 +204,8 @@ private:
     QLabel* lblPitch = nullptr;
     QMenu* mnuReading = nullptr;
     QMenu* mnuHelp = nullptr;
+    QAction* mnuMarkWord = nullptr;
+    cWordMark* m_wordMark = nullptr;
 
     std::unique_ptr<clsTalker> m_talker;
     QPointer<fSplash> m_splash;
