@@ -12,6 +12,7 @@
 #include "platform/voice/audiooutput.h"
 #include "reader/frmMain.h"
 #include "reader/wordmark.h"
+#include "readerbench.h"
 
 #include <QAction>
 #include <QApplication>
@@ -29,19 +30,9 @@
 
 namespace {
 
-const char* kTextBook = "/work/shared/corpus/books/2600-0.txt";
-
-QByteArray threeMegabyteBook()
-{
-    QFile file(QString::fromLatin1(kTextBook));
-    QByteArray book = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    const QByteArray paragraph =
-        "It was a bright cold day in the country, and the travellers went on. They spoke of "
-        "the harvest, of the weather, and of the war! Who could say what would come?\r\n\r\n";
-    while (book.size() < 3000000)
-        book += paragraph;
-    return book;
-}
+using readerbench::settle;
+using readerbench::threeMegabyteBook;
+using readerbench::write;
 
 // Speaks everything at once: each text's words, then its end, from the event loop, as the
 // espeak-ng voice reports them.
@@ -101,20 +92,6 @@ private:
     int m_next = 1;
     int m_rate = 0;
 };
-
-void write(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    if (file.open(QIODevice::WriteOnly))
-        file.write(bytes);
-}
-
-void settle(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
 
 std::unique_ptr<frmMain> startWindow(clsTalker::VoiceFactory factory)
 {
