@@ -202,7 +202,7 @@ int main(int argc, char** argv)
             window->Talker()->Faster();
         window->OpenDocument(book);
         std::vector<double> times[2];
-        for (int run = 0; run < 3; ++run) {
+        for (int run = 0; run < 5; ++run) {
             for (const bool marking : {false, true}) {
                 setMarking(*window, marking);
                 times[marking].push_back(followBookMs(*window));
