@@ -11,6 +11,7 @@
 #include "reader/documentloader.h"
 #include "reader/frmMain.h"
 #include "reader/readingcontroller.h"
+#include "readerbench.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
@@ -27,14 +28,12 @@
 
 namespace {
 
-const char* kHtmlBook = "/work/shared/corpus/books/1400-h.htm";
-const char* kTextBook = "/work/shared/corpus/books/2600-0.txt";
+using readerbench::fileOr;
+using readerbench::settle;
+using readerbench::threeMegabyteBook;
+using readerbench::write;
 
-QByteArray fileOr(const char* path, const QByteArray& standIn)
-{
-    QFile file(QString::fromLatin1(path));
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : standIn;
-}
+const char* kHtmlBook = "/work/shared/corpus/books/1400-h.htm";
 
 // The body of an HTML book repeated until it holds `bytes`, inside one html element.
 QByteArray htmlOf(qint64 bytes)
@@ -51,31 +50,6 @@ QByteArray htmlOf(qint64 bytes)
     while (html.size() < bytes)
         html += body;
     return html + "</body></html>";
-}
-
-QByteArray threeMegabyteBook()
-{
-    QByteArray book = fileOr(kTextBook, {});
-    const QByteArray paragraph =
-        "It was a bright cold day in the country, and the travellers went on. They spoke of "
-        "the harvest, of the weather, and of the war! Who could say what would come?\r\n\r\n";
-    while (book.size() < 3000000)
-        book += paragraph;
-    return book;
-}
-
-void write(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    if (file.open(QIODevice::WriteOnly))
-        file.write(bytes);
-}
-
-void settle(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
 }
 
 // Opening and showing the small and the large book, median milliseconds of each, measured

@@ -37,7 +37,7 @@ bool startEngine(clsTalker& talker, QString& problem)
 }
 
 // Why a document cannot be read, or empty when it can.
-QString unreadable(const QString& path, QString& text)
+QString unreadable(const QString& path, QString& text, cVoiceMarkers* markers = nullptr)
 {
     const QFileInfo info(path);
     if (!info.exists())
@@ -56,7 +56,7 @@ QString unreadable(const QString& path, QString& text)
     }
     // Converted exactly as the reader window shows it, so HTML and RTF books sound alike
     // read aloud and read into a file.
-    if (!cDocumentLoader::loadText(path, text))
+    if (!cDocumentLoader::loadText(path, text, markers))
         return "cannot read " + path + ": permission denied or read error";
     return {};
 }
@@ -113,7 +113,8 @@ int listVoices()
 int readIntoWav(const CommandLine& command)
 {
     QString text;
-    QString problem = unreadable(command.document, text);
+    cVoiceMarkers markers;
+    QString problem = unreadable(command.document, text, &markers);
     if (!problem.isEmpty())
         return fail(problem);
 
@@ -155,7 +156,8 @@ int readIntoWav(const CommandLine& command)
         progress = std::make_unique<ProgressBar>(talker.Store());
     // Nobody watches the sentences go by, so the engine may run ahead of the event loop.
     talker.setReadAhead(3);
-    talker.StoreTextFile(text);
+    talker.setFollowWords(false);
+    talker.StoreTextFile(text, markers);
     text.clear();
     talker.ReadText();
     if (talker.isBusy())

@@ -3,6 +3,7 @@
 #include "files/filesubs.h"
 #include "platform/rtf/rtfreader.h"
 #include "platform/textcodec.h"
+#include "speech/voicemarkers.h"
 #include "text/epub.h"
 #include "text/sharedhtml.h"
 
@@ -161,6 +162,21 @@ void keepChapters(QTextDocument& doc, const QList<cChapter>& chapters)
     doc.setProperty(kChapterPositions, QVariant::fromValue(positions));
 }
 
+const char* const kMarkerPositions = "parloVoiceMarkerPositions";
+const char* const kMarkerTexts = "parloVoiceMarkerTexts";
+
+void keepMarkers(QTextDocument& doc, const cVoiceMarkers& markers)
+{
+    QList<int> positions;
+    QStringList texts;
+    for (const cVoiceMarker& m : markers) {
+        positions << m.position;
+        texts << m.text;
+    }
+    doc.setProperty(kMarkerPositions, QVariant::fromValue(positions));
+    doc.setProperty(kMarkerTexts, texts);
+}
+
 // Blank lines between the content documents, as between the paragraphs of one.
 const QString kDocumentBreak = QString(2, QChar::ParagraphSeparator);
 
@@ -221,7 +237,8 @@ bool convertAtOnce(const QStringList& markup, Pieces& pieces, bool& shaped)
 // The content documents one after another, each shown as an HTML book would be, and the
 // table of contents at their places. A title found in its document marks the place of an
 // entry that points inside it; otherwise the entry starts at the top of its document.
-bool readEpub(const QString& path, QString& shown, QList<cChapter>& chapters, bool& shaped)
+bool readEpub(const QString& path, QString& shown, QList<cChapter>& chapters, bool& shaped,
+              cVoiceMarkers& markers)
 {
     cEpubBook book;
     QStringList markup;
@@ -253,6 +270,9 @@ bool readEpub(const QString& path, QString& shown, QList<cChapter>& chapters, bo
         chapters.append({entry.title, at});
     }
     shown = std::move(pieces.shown);
+    markers = VoiceMarkers::extract(shown, true);
+    for (cChapter& chapter : chapters)
+        chapter.position = VoiceMarkers::shownPosition(markers, chapter.position);
     return true;
 }
 
@@ -376,10 +396,12 @@ std::unique_ptr<QTextDocument> cDocumentLoader::load(const QString& path, bool* 
     } else if (isEpub(path)) {
         QString shown;
         QList<cChapter> chapters;
-        ok = readEpub(path, shown, chapters, shaped);
+        cVoiceMarkers markers;
+        ok = readEpub(path, shown, chapters, shaped, markers);
         if (ok) {
             doc->setPlainText(shown);
             keepChapters(*doc, chapters);
+            keepMarkers(*doc, markers);
         }
     } else {
         QString text;
@@ -388,7 +410,9 @@ std::unique_ptr<QTextDocument> cDocumentLoader::load(const QString& path, bool* 
             // The headings are looked for in the markup, so it stays until they are found.
             const bool html = isHtml(path);
             const QString markup = html ? text : QString();
-            const QString shown = toParagraphs(toDisplayText(std::move(text)), &shaped);
+            QString shown = toParagraphs(toDisplayText(std::move(text)), &shaped);
+            // Only a web page's author writes voice tags in markup.
+            keepMarkers(*doc, VoiceMarkers::extract(shown, html));
             doc->setPlainText(shown);
             keepChapters(*doc, html ? Chapters::inHtml(markup, shown) : Chapters::inText(shown));
         }
@@ -403,12 +427,24 @@ std::unique_ptr<QTextDocument> cDocumentLoader::load(const QString& path, bool* 
     return doc;
 }
 
-bool cDocumentLoader::loadText(const QString& path, QString& text)
+bool cDocumentLoader::loadText(const QString& path, QString& text, cVoiceMarkers* markers)
 {
     bool ok = false;
     const std::unique_ptr<QTextDocument> doc = load(path, &ok);
     text = ok ? doc->toPlainText() : QString();
+    if (markers)
+        *markers = ok ? voiceMarkers(*doc) : cVoiceMarkers();
     return ok;
+}
+
+cVoiceMarkers cDocumentLoader::voiceMarkers(const QTextDocument& doc)
+{
+    const auto positions = doc.property(kMarkerPositions).value<QList<int>>();
+    const QStringList texts = doc.property(kMarkerTexts).toStringList();
+    cVoiceMarkers markers;
+    for (qsizetype i = 0; i < positions.size() && i < texts.size(); ++i)
+        markers.append({positions[i], texts[i]});
+    return markers;
 }
 
 QList<cChapter> cDocumentLoader::chapters(const QTextDocument& doc)

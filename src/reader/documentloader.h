@@ -1,5 +1,6 @@
 #pragma once
 
+#include "speech/voicemarkers.h"
 #include "text/chapters.h"
 
 #include <QList>
@@ -13,7 +14,8 @@ class QTextDocument;
 // Turns a document file into what the reader shows and speaks, without a window, so the
 // reader, the command line's WAV reading and the tests share one conversion. RTF keeps its
 // formatting; every other file (text, HTML) goes through the HTML conversion, with "<em>"
-// and "<b>" surviving as the visible markers "<emph>" and "</emph>".
+// and "<b>" surviving as the markers "<emph>" and "</emph>" for the voice. The document
+// shown keeps them, and an HTML book's voice tags, aside (voiceMarkers).
 class cDocumentLoader {
 public:
     // The path as given on a command line or by the library, double quotes removed.
@@ -51,8 +53,10 @@ public:
     // A new document holding the file as shown. A file that cannot be read gives an empty
     // document and false. Safe to call on a worker thread: it touches no widget.
     static std::unique_ptr<QTextDocument> load(const QString& path, bool* readOk = nullptr);
-    // The text of the file as shown, which is what the voice is given.
-    static bool loadText(const QString& path, QString& text);
+    // The text of the file as shown; the voice is given it with the markers.
+    static bool loadText(const QString& path, QString& text, cVoiceMarkers* markers = nullptr);
+    // What load() took out of its document's text for the voice alone.
+    static cVoiceMarkers voiceMarkers(const QTextDocument& doc);
     // The chapters load() found for its document: an EPUB book's table of contents, or
     // the headings of an HTML or text book; positions are the document's.
     static QList<cChapter> chapters(const QTextDocument& doc);

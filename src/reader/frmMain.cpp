@@ -9,6 +9,7 @@
 #include "reader/fSplash.h"
 #include "reader/flowlayout.h"
 #include "reader/themeicons.h"
+#include "reader/wordmark.h"
 #include "settings/lang.h"
 #include "settings/langmenu.h"
 #include "settings/settings.h"
@@ -245,6 +246,7 @@ void frmMain::buildMenu()
     connect(mnuPron, &QAction::triggered, this, &frmMain::mnuPron_Click);
     mnuCheckForUpdate = mnuSettings->addAction(QStringLiteral("Check for Update"));
     mnuCheckForUpdate->setObjectName(QStringLiteral("mnuCheckForUpdate"));
+    buildWordMark();
 }
 
 void frmMain::log(const QString& text)
@@ -315,6 +317,7 @@ bool frmMain::startUp()
     connect(m_talker.get(), &clsTalker::SpeakingSentence, this, &frmMain::Talker_SpeakingSentence);
     connect(m_talker.get(), &clsTalker::ReadingFinished, this, &frmMain::Talker_ReadingFinished);
     connect(m_talker.get(), &clsTalker::WavFull, this, &frmMain::Talker_WavFull);
+    connectWordMark();
     // 11.
     splashText(QStringLiteral("Initialising Speech Engine"));
     log(QStringLiteral("Initialising Speech Engine"));
@@ -412,6 +415,7 @@ void frmMain::StopReading()
     }
     if (!m_wavFile.isEmpty())
         finishWav(false);
+    m_wordMark->clear();
     QTextCursor cursor = RichTextBox1->textCursor();
     cursor.setPosition(cursor.selectionStart());
     RichTextBox1->setTextCursor(cursor);

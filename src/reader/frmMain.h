@@ -23,6 +23,7 @@ class QPushButton;
 class QTextEdit;
 class QTimer;
 class fSplash;
+class cWordMark;
 class fSHAREDUpdater;
 class LanguageMenu;
 class cMprisPlayer;
@@ -201,6 +202,13 @@ private:
     void fillRecentMenu();
     void openRecent(const QString& path);
 
+    // The mark of the word being spoken (frmMainWords.cpp): built with the menu, tied to
+    // the Talker and its setting once the Talker exists.
+    void buildWordMark();
+    void connectWordMark();
+    void followWords(bool on);
+    void Talker_WordSpoken(int position, int length);
+
     Options m_options;
     QTextEdit* RichTextBox1 = nullptr;
     QFrame* Frame1 = nullptr;
@@ -242,6 +250,8 @@ private:
     bool m_speechRestored = false;
     // The speed last set, for the book's entry once the Talker is gone at shutdown.
     int m_rateSeen = 0;
+    QAction* mnuMarkWord = nullptr;
+    cWordMark* m_wordMark = nullptr;
 
     std::unique_ptr<clsTalker> m_talker;
     QPointer<fSplash> m_splash;

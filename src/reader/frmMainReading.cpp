@@ -3,8 +3,10 @@
 #include "diagnostics/log.h"
 #include "diagnostics/userprompt.h"
 #include "files/filesubs.h"
+#include "reader/documentloader.h"
 #include "reader/frmMain.h"
 #include "reader/quietaccessibility.h"
+#include "reader/wordmark.h"
 #include "settings/lang.h"
 #include "speech/clsdict.h"
 #include "util/delay.h"
@@ -84,7 +86,9 @@ bool frmMain::startReading(bool topNearEnd)
     }
     cSHAREDSubs::instance().BackgroundMouse();
     PronDict().LoadWords();
-    m_talker->StoreTextFile(start.text);
+    m_talker->StoreTextFile(
+        start.text, VoiceMarkers::from(cDocumentLoader::voiceMarkers(*RichTextBox1->document()),
+                                       m_reading.textStart()));
     m_talker->ReadText();
     return true;
 }
@@ -158,6 +162,7 @@ void frmMain::Talker_ReadingFinished()
 {
     const WorkScope work(*this);
     // The last sentence stays highlighted; only a reading into a file has more to do.
+    m_wordMark->clear();
     if (!m_wavFile.isEmpty())
         finishWav(true);
 }

@@ -39,6 +39,8 @@ public:
 
     int SentenceStart() const { return m_sentenceStart; }
     int SentenceEnd() const { return m_sentenceEnd; }
+    // Where the Talker's text begins in the reader's (0-based).
+    int textStart() const { return m_from; }
     const QString& text() const { return m_text; }
 
 private:

@@ -2,6 +2,7 @@
 
 #include "diagnostics/failure.h"
 #include "files/filesubs.h"
+#include "speech/wordpositions.h"
 #include "text/sharedtext.h"
 #include "util/programpaths.h"
 
@@ -133,7 +134,12 @@ bool isSeparator(char16_t c)
 // their folded character, because every match starts at one of them.
 class WorkingText {
 public:
-    explicit WorkingText(QString text) : m_text(std::move(text)) { refold(); }
+    // trace, when given, follows every replacement.
+    explicit WorkingText(QString text, cTracedText* trace = nullptr)
+        : m_text(std::move(text)), m_trace(trace)
+    {
+        refold();
+    }
     bool usable() const { return m_folded.size() == m_text.size(); }
     const QString& text() const { return m_text; }
 
@@ -167,6 +173,7 @@ public:
                 QString folded;
                 qsizetype copied = 0;
                 qsizetype nextFree = 0;
+                std::vector<qsizetype> replaced;
                 for (const qsizetype at : found) {
                     const qsizetype start = at - 1;
                     const qsizetype end = at + length;
@@ -179,9 +186,13 @@ public:
                     folded += QChar(leading) + spokenFolded + QChar(trailing);
                     copied = end + 1;
                     nextFree = end + 1;
+                    if (m_trace)
+                        replaced.push_back(at);
                 }
                 if (copied == 0)
                     continue;
+                if (m_trace)
+                    m_trace->replaceAll(replaced, length, spoken);
                 text += QStringView(m_text).mid(copied);
                 folded += QStringView(m_folded).mid(copied);
                 m_text = std::move(text);
@@ -216,6 +227,7 @@ private:
     }
 
     QString m_text;
+    cTracedText* m_trace;
     QString m_folded;
     std::vector<std::pair<char16_t, qsizetype>> m_starts;
 };
@@ -237,17 +249,35 @@ const QString& clsDict::foldedOriginal(qsizetype index) const
 
 QString clsDict::TranslateText(const QString& Sentence) const
 {
+    return translate(Sentence, nullptr);
+}
+
+cTracedText clsDict::TranslateText(const cTracedText& Sentence) const
+{
+    cTracedText trace = Sentence;
+    translate(Sentence.text(), &trace);
+    return trace;
+}
+
+QString clsDict::translate(const QString& Sentence, cTracedText* trace) const
+{
+    if (trace)
+        trace->prepend(u" ");
     if (!m_words || m_words->isEmpty())
         return QChar(u' ') + Sentence;
     // A blank at each end lets the first and the last word match; the one at the end stays
     // where it is through every replacement and is taken off again.
-    const auto withoutEnd = [](QString text) {
+    const auto withoutEnd = [trace](QString text) {
         text.chop(1);
+        if (trace)
+            trace->chop(1);
         return text;
     };
-    WorkingText working(QChar(u' ') + Sentence + QChar(u' '));
+    if (trace)
+        trace->append(u" ");
+    WorkingText working(QChar(u' ') + Sentence + QChar(u' '), trace);
     if (!working.usable())
-        return withoutEnd(translateSlowly(working.text()));
+        return withoutEnd(translateSlowly(working.text(), trace));
     for (qsizetype i = 0; i < m_words->size(); ++i) {
         const auto& pair = m_words->at(i);
         if (!pair)
@@ -258,7 +288,7 @@ QString clsDict::TranslateText(const QString& Sentence) const
             QString rest = working.text();
             clsDict tail;
             tail.m_words.emplace(m_words->mid(i));
-            return withoutEnd(tail.translateSlowly(rest));
+            return withoutEnd(tail.translateSlowly(rest, trace));
         }
         if (working.standsAlone(word))
             working.replace(word, pair->NewWord);
@@ -266,7 +296,7 @@ QString clsDict::TranslateText(const QString& Sentence) const
     return withoutEnd(working.text());
 }
 
-QString clsDict::translateSlowly(QString text) const
+QString clsDict::translateSlowly(QString text, cTracedText* trace) const
 {
     if (!m_words)
         return text;
@@ -281,6 +311,14 @@ QString clsDict::translateSlowly(QString text) const
                 if (!text.contains(pattern, Qt::CaseInsensitive))
                     continue;
                 replacement = QChar(leading) + pair->NewWord + QChar(trailing);
+                if (trace) {
+                    // Where QString::replace below finds the pattern, one after another.
+                    std::vector<qsizetype> found;
+                    for (qsizetype at = text.indexOf(pattern, 0, Qt::CaseInsensitive); at >= 0;
+                         at = text.indexOf(pattern, at + pattern.size(), Qt::CaseInsensitive))
+                        found.push_back(at + 1);
+                    trace->replaceAll(found, pair->OriginalWord.size(), pair->NewWord);
+                }
                 text.replace(pattern, replacement, Qt::CaseInsensitive);
             }
         }

@@ -8,6 +8,8 @@
 #include <vector>
 
 // One pronunciation: the word as books write it and the spelling the voice says better.
+class cTracedText;
+
 class clsWordPair {
 public:
     QString OriginalWord;
@@ -42,9 +44,11 @@ public:
     // bracket, dash) or an end of the sentence right before and right after it, matched
     // without regard to case.
     QString TranslateText(const QString& Sentence) const;
+    // The same, with the words that were replaced traced back to the sentence's.
+    cTracedText TranslateText(const cTracedText& Sentence) const;
     // The same rule applied literally, pattern by pattern, to a text that already has its
-    // blanks at both ends: slower, kept as the reference.
-    QString translateSlowly(QString text) const;
+    // blanks at both ends: slower, kept as the reference. trace, when given, follows it.
+    QString translateSlowly(QString text, cTracedText* trace = nullptr) const;
 
     static QString fileName();
     // The file's text for the pairs, and the pairs in a file's text.
@@ -53,6 +57,7 @@ public:
     static WordList parseWords(const QString& text, qsizetype* restAt = nullptr);
 
 private:
+    QString translate(const QString& Sentence, cTracedText* trace) const;
     const QString& foldedOriginal(qsizetype index) const;
 
     std::optional<WordList> m_words;

@@ -68,11 +68,25 @@ QStringList clsStore::Sentences() const
 
 QString clsStore::NextSentence()
 {
+    qsizetype start = 0;
+    return NextSentence(start);
+}
+
+QString clsStore::NextSentence(qsizetype& start)
+{
     ++m_nextIndex;
+    start = m_text.size();
     if (m_nextIndex > count())
         return {};
-    QString text = cSharedText::trimSpaces(sentence(m_nextIndex - 1).toString());
+    const QStringView whole = sentence(m_nextIndex - 1);
+    QString text = cSharedText::trimSpaces(whole.toString());
+    qsizetype lead = 0;
+    while (lead < whole.size() && whole[lead] == u' ')
+        ++lead;
+    const qsizetype trimmed = text.size();
     cSharedText::EatCrapFromStart(text);
+    // Only the ends are taken off, so the rest of the sentence is where it was.
+    start = m_slices[size_t(m_nextIndex - 1)].start + lead + (trimmed - text.size());
     cSharedText::EatCrapFromEnd(text);
     return text;
 }

@@ -22,6 +22,8 @@ public:
     // The next sentence without surrounding blanks, line breaks and hyphens; empty when
     // every sentence has been handed out.
     QString NextSentence();
+    // The same, and where it starts in the stored text.
+    QString NextSentence(qsizetype& start);
 
     // The sentences as cut, untrimmed, in text order (0-based here).
     int count() const { return static_cast<int>(m_slices.size()); }

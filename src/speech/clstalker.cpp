@@ -2,7 +2,6 @@
 
 #include "speech/cleanforspeech.h"
 #include "speech/clsdict.h"
-#include "text/sharedtext.h"
 #include "util/identity.h"
 
 #include <QComboBox>
@@ -76,6 +75,7 @@ bool clsTalker::InitEngine(Failure& failure)
     m_isReading = false;
     m_readingOpen = false;
     m_queued.clear();
+    m_traces.clear();
     m_voice = std::move(voice);
     connect(m_voice.get(), &cSpeechVoice::endStream, this, &clsTalker::Voice1_EndStream);
     connect(m_voice.get(), &cSpeechVoice::wordBoundary, this, &clsTalker::Voice1_Word);
@@ -120,6 +120,7 @@ void clsTalker::StopSpeaking()
     m_readingOpen = false;
     ++m_generation;
     m_queued.clear();
+    m_traces.clear();
     if (m_voice)
         m_voice->speak(QString(), cSpeechVoice::Async | cSpeechVoice::PurgeBeforeSpeak);
     Failure ignored;
@@ -141,10 +142,13 @@ cSentenceEnds clsTalker::sentenceEnds() const
     return cSentenceEnds::forLanguage(m_voice ? m_voice->voiceLanguage() : QString());
 }
 
-void clsTalker::StoreTextFile(const QString& text)
+void clsTalker::StoreTextFile(const QString& text, const cVoiceMarkers& markers)
 {
     m_store.setSentenceEnds(sentenceEnds());
     m_store.StoreInSentences(text);
+    m_markers = markers;
+    m_nextMarker = 0;
+    m_openEmphasis = 0;
 }
 
 void clsTalker::ReadText()
@@ -170,13 +174,14 @@ void clsTalker::SpeakNextSentence()
     // next one is taken at once so that the reading cannot stall there.
     const quint64 generation = m_generation;
     while (m_isReading && generation == m_generation) {
-        const QString sentence = m_store.NextSentence();
+        qsizetype start = 0;
+        const QString sentence = m_store.NextSentence(start);
         if (sentence.isEmpty()) {
             cSHAREDSubs::instance().NormalMouse();
             m_isReading = false;
             return;
         }
-        const int queued = speakPieces(sentence);
+        const int queued = speakPieces(sentence, start);
         if (queued < 0)
             m_isReading = false;
         if (queued != 0)
@@ -184,34 +189,67 @@ void clsTalker::SpeakNextSentence()
     }
 }
 
-int clsTalker::speakPieces(const QString& sentence)
+cTracedText clsTalker::withMarkers(const QString& sentence, qsizetype start)
+{
+    cTracedText marked(sentence, int(start));
+    const qsizetype end = start + sentence.size();
+    // Emphasis carries on from the sentence before; each sentence is spoken on its own.
+    for (int i = 0; i < m_openEmphasis; ++i)
+        marked.insert(0, u"<emph>", int(start));
+    qsizetype inserted = marked.size() - sentence.size();
+    for (; m_nextMarker < m_markers.size(); ++m_nextMarker) {
+        const cVoiceMarker& m = m_markers[m_nextMarker];
+        // What follows the sentence's last letter belongs to the next one, but for the end
+        // of an emphasis.
+        if (m.position > end || (m.position == end && m.text != QLatin1String("</emph>")))
+            break;
+        const qsizetype at = qMax<qsizetype>(m.position, start) - start;
+        marked.insert(at + inserted, m.text, int(start + at));
+        inserted += m.text.size();
+        if (m.text == QLatin1String("<emph>"))
+            ++m_openEmphasis;
+        else if (m.text == QLatin1String("</emph>") && m_openEmphasis > 0)
+            --m_openEmphasis;
+    }
+    return marked;
+}
+
+int clsTalker::speakPieces(const QString& sentence, qsizetype start)
 {
     const quint64 generation = m_generation;
-    const QStringList pieces = sentence.split(kTag, Qt::KeepEmptyParts, Qt::CaseSensitive);
+    const cTracedText marked = withMarkers(sentence, start);
     int queued = 0;
     bool refused = false;
-    for (qsizetype i = 0; i < pieces.size(); ++i) {
-        QString piece = pieces[i];
+    qsizetype from = 0;
+    for (bool first = true; from <= marked.size(); first = false) {
+        qsizetype next = marked.text().indexOf(kTag, from, Qt::CaseSensitive);
+        if (next < 0)
+            next = marked.size();
+        cTracedText piece = marked.mid(from, next - from);
+        from = next + kTag.size();
         // Only text that follows "[v:" is a tag; a sentence that merely starts with
         // "2]" keeps its words and its voice.
-        if (i > 0) {
-            const qsizetype close = piece.indexOf(u']');
+        if (!first) {
+            const qsizetype close = piece.text().indexOf(u']');
             if (close == 0 || close == 1) {
-                SelectVoice(tagNumber(piece) - 1);
+                SelectVoice(tagNumber(piece.text()) - 1);
                 piece.remove(0, close + 1);
             }
         }
-        Q_EMIT SpeakingSentence(piece);
+        Q_EMIT SpeakingSentence(piece.text());
         // The owner may have stopped the reading from its handler.
         if (generation != m_generation || !m_voice)
             return queued;
-        const QString spoken = CleanForSpeech(PronDict().TranslateText(piece));
-        if (spoken.trimmed().isEmpty())
+        cTracedText spoken = CleanForSpeech(PronDict().TranslateText(piece));
+        if (spoken.text().trimmed().isEmpty())
             continue;
-        const QString text = cSharedText::trimSpaces(m_pitchTag + u' ' + spoken);
-        const int stream = m_voice->speak(text, cSpeechVoice::Async);
+        spoken.prepend(m_pitchTag + u' ');
+        spoken.trimSpaces();
+        const int stream = m_voice->speak(spoken.text(), cSpeechVoice::Async);
         if (stream != 0) {
             m_queued.push_back(stream);
+            if (m_followWords)
+                m_traces[stream] = std::move(spoken);
             ++queued;
         } else {
             refused = true;
@@ -226,6 +264,7 @@ void clsTalker::Voice1_EndStream(int streamNumber)
     if (it == m_queued.end())
         return;
     m_queued.erase(it);
+    m_traces.erase(streamNumber);
     if (m_isReading)
         SpeakNextSentence();
     topUp();
@@ -252,8 +291,15 @@ void clsTalker::finishIfDone()
 
 void clsTalker::Voice1_Word(int streamNumber, int position, int length)
 {
-    Q_UNUSED(streamNumber);
     Q_EMIT SpeakingWord(position, length);
+    if (!m_followWords)
+        return;
+    const auto trace = m_traces.find(streamNumber);
+    if (trace == m_traces.end())
+        return;
+    const auto [start, count] = trace->second.source(position, length);
+    if (start >= 0)
+        Q_EMIT wordSpoken(start, count);
 }
 
 void clsTalker::FillEngine(QComboBox* list)

@@ -3,6 +3,8 @@
 #include "diagnostics/failure.h"
 #include "platform/voice/speechvoice.h"
 #include "speech/clsstore.h"
+#include "speech/voicemarkers.h"
+#include "speech/wordpositions.h"
 
 #include <QObject>
 #include <QString>
@@ -11,6 +13,7 @@
 #include <algorithm>
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 
 class QComboBox;
@@ -39,7 +42,9 @@ public:
     bool InitEngine(Failure& failure);
     // Ends the reading, empties the voice's queue at once and closes any WAV file.
     void StopSpeaking();
-    void StoreTextFile(const QString& text);
+    // markers: what the voice needs beyond the text (emphasis, voice tags), at their places
+    // in it; each sentence is spoken with those that stand in it.
+    void StoreTextFile(const QString& text, const cVoiceMarkers& markers = {});
     // Starts continuous reading of the stored text.
     void ReadText();
     void FillEngine(QComboBox* list);
@@ -83,12 +88,18 @@ public:
     static int findStoredVoice(const QStringList& voices, const QString& name, int index);
     // Where sentences end in the current voice's language.
     cSentenceEnds sentenceEnds() const;
+    // Whether wordSpoken follows the voice's words (it does by default).
+    void setFollowWords(bool follow) { m_followWords = follow; }
+    bool followsWords() const { return m_followWords; }
 
 Q_SIGNALS:
     // The piece about to be spoken, as it came from the store (tags removed).
     void SpeakingSentence(const QString& sentence);
     // Position (0-based) and length reported by the voice in the string it was given.
     void SpeakingWord(int position, int length);
+    // The same word in the text given to StoreTextFile (0-based), as it is heard: through
+    // the pronunciations, the clean-up and the markers back to the letters of the text.
+    void wordSpoken(int position, int length);
     // A reading ran out of text and the voice has spoken all of it.
     void ReadingFinished();
     // The WAV file cannot grow any more: what follows is not in it. Comes before the
@@ -98,7 +109,9 @@ Q_SIGNALS:
 private:
     void SpeakNextSentence();
     // Number of streams queued for the sentence's pieces; -1 when the voice refused them.
-    int speakPieces(const QString& sentence);
+    int speakPieces(const QString& sentence, qsizetype start);
+    // The sentence at start with the markers that stand in it.
+    cTracedText withMarkers(const QString& sentence, qsizetype start);
     void ChangeRate(int delta);
     void SetPitchTag(int pitch);
     void Voice1_EndStream(int streamNumber);
@@ -120,4 +133,10 @@ private:
     // Changes at every stop, so a handler that stopped the reading is noticed.
     quint64 m_generation = 0;
     int m_readAhead = 0;
+    cVoiceMarkers m_markers;
+    qsizetype m_nextMarker = 0;
+    int m_openEmphasis = 0;
+    bool m_followWords = true;
+    // Each queued stream's text, traced back to the stored text.
+    std::map<int, cTracedText> m_traces;
 };

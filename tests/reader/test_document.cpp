@@ -62,15 +62,24 @@ TEST(DocumentLoader, EveryRtfSpellingIsReadAsRichText)
     EXPECT_TRUE(shown(home.file("d.txt")).contains("{\\b bold}"));
 }
 
-TEST(DocumentLoader, TextAndHtmlGoThroughTheConversionWithEmphasis)
+TEST(DocumentLoader, TextAndHtmlGoThroughTheConversionWithEmphasisForTheVoiceAlone)
 {
     ScopedProgramHome home;
     for (const QString name : {"a.txt", "b.text", "c.htm", "d.html"}) {
         writeBytes(home.file(name), "A <b>bold</b> and <em>stressed</em> word &amp; <i>more</i>.");
-        EXPECT_EQ(shown(home.file(name)),
+        QString text;
+        cVoiceMarkers markers;
+        ASSERT_TRUE(cDocumentLoader::loadText(home.file(name), text, &markers));
+        EXPECT_EQ(shown(home.file(name)), "A bold and stressed word & more.") << name.toStdString();
+        EXPECT_EQ(VoiceMarkers::insert(text, markers),
                   "A <emph>bold</emph> and <emph>stressed</emph> word & more.")
             << name.toStdString();
     }
+    // An HTML book's voice tags are the voice's too; a text file's are the reader's.
+    writeBytes(home.file("t.htm"), "<p>Hi [v:2]there.</p>");
+    writeBytes(home.file("t.txt"), "Hi [v:2]there.");
+    EXPECT_EQ(shown(home.file("t.htm")), "Hi there.");
+    EXPECT_EQ(shown(home.file("t.txt")), "Hi [v:2]there.");
     // Only the exact lower-case tags become markers, wherever they stand, and the book's
     // own bracketed words become markers as well.
     EXPECT_FALSE(cDocumentLoader::toDisplayText("<B>x</B>").contains("emph"));

@@ -94,9 +94,13 @@ TEST_F(EpubTest, ReadsTheSpineInOrderThroughTheHtmlConversion)
         const QString path = write(book(epub3));
         EXPECT_EQ(cDocumentLoader::refusal(path), cDocumentLoader::Refusal::None);
         QString text;
-        ASSERT_TRUE(cDocumentLoader::loadText(path, text));
+        cVoiceMarkers markers;
+        ASSERT_TRUE(cDocumentLoader::loadText(path, text, &markers));
         const qsizetype bravo = text.indexOf("Bravo.");
-        const qsizetype alpha = text.indexOf("Alpha & <emph>omega</emph>.");
+        const qsizetype alpha = text.indexOf("Alpha & omega.");
+        // The emphasis is the voice's alone, where the book has it.
+        EXPECT_EQ(markers,
+                  cVoiceMarkers({{int(alpha) + 8, "<emph>"}, {int(alpha) + 13, "</emph>"}}));
         EXPECT_GE(bravo, 0) << qPrintable(text);
         EXPECT_GT(alpha, bravo) << qPrintable(text);
         // The head's title is not part of the text, and no markup is left.

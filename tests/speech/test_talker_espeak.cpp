@@ -39,7 +39,8 @@ protected:
     void TearDown() override { PronDict().ClearWords(); }
 
     // Reads the text into a WAV file and returns what the file holds.
-    WavInfo readInto(const QString& name, const QString& text, QStringList* sentences = nullptr)
+    WavInfo readInto(const QString& name, const QString& text, QStringList* sentences = nullptr,
+                     const cVoiceMarkers& markers = {})
     {
         Failure failure;
         const QString path = home.file(name);
@@ -47,7 +48,7 @@ protected:
         QStringList spoken;
         const auto connection = QObject::connect(&talker, &clsTalker::SpeakingSentence,
                                                  [&](const QString& s) { spoken << s; });
-        talker.StoreTextFile(text);
+        talker.StoreTextFile(text, markers);
         talker.ReadText();
         if (talker.isBusy()) {
             EXPECT_TRUE(waitFor(&talker, &clsTalker::ReadingFinished, 30000));
@@ -154,4 +155,21 @@ TEST_F(EspeakTalkerTest, StopClosesTheFileMidway)
     EXPECT_TRUE(wav.valid);
     EXPECT_TRUE(wav.sizesAgree);
     EXPECT_LT(talker.Store().NextIndex(), 200);
+}
+
+TEST_F(EspeakTalkerTest, TheVoicesWordsLeadBackToTheWordsOfTheText)
+{
+    auto doctor = std::make_shared<clsWordPair>();
+    doctor->OriginalWord = "Dr";
+    doctor->NewWord = "Doctor";
+    PronDict().AddWordPair(doctor);
+    talker.ChangePitch(2);
+    const QString text = QStringLiteral("Dr Smith met the colour: red \u2014 it was very good.");
+    const int very = int(text.indexOf("very"));
+    QStringList words;
+    QObject::connect(&talker, &clsTalker::wordSpoken,
+                     [&](int position, int length) { words << text.mid(position, length); });
+    readInto("words.wav", text, nullptr, {{very, "<emph>"}, {very + 4, "</emph>"}});
+    EXPECT_EQ(words, QStringList({"Dr", "Smith", "met", "the", "colour", "red", "it", "was", "very",
+                                  "good"}));
 }

@@ -222,6 +222,7 @@ void cAudioOutput::feed()
     while (!m_queue.empty()) {
         Item& front = m_queue.front();
         if (front.isEvent) {
+            front.event.sample = m_handedSamples;
             m_handed.push_back(
                 {front.event, m_handedSamples, front.event.kind == cVoiceEvent::AudioStarted});
             m_queue.pop_front();

@@ -21,6 +21,8 @@ struct cVoiceEvent {
     int position = 0;
     int length = 0;
     bool fromAudio = false; // the stream's audio went through this output
+    // Where it stands in the samples handed to the device; set when it is handed over.
+    qint64 sample = 0;
 };
 
 // Plays 22,050 Hz 16-bit mono speech through a QAudioSink, or, when the system has no
