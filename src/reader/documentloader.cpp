@@ -13,6 +13,8 @@
 #include <QVariant>
 
 #include <algorithm>
+#include <deque>
+#include <future>
 #include <utility>
 
 #if defined(__GLIBC__)
@@ -185,11 +187,24 @@ struct Pieces {
     }
 };
 
-// All documents through one conversion: converting hundreds of small ones costs far more
-// than one large one. Each loses its head as it would alone. False (and nothing is
-// changed) when the marks did not come through one for one, as when a book holds the
+// Documents go through the conversion a batch at a time: converting hundreds of small ones
+// one by one costs far more than one large one, and a batch of about this many characters
+// still fits in the processor's cache through every pass of the conversion.
+constexpr qsizetype kBatchCharacters = 128 * 1024;
+// Batches converted at the same time, on threads of their own, while the archive is read.
+constexpr qsizetype kBatchesAtOnce = 2;
+
+// A batch of documents as shown: each one's place in the text.
+struct ShownBatch {
+    QString text;
+    QList<std::pair<qsizetype, qsizetype>> documents; // start and length
+    bool shaped = false;
+};
+
+// All documents of a batch through one conversion, each losing its head as it would
+// alone. False when the marks did not come through one for one, as when a book holds the
 // mark's character or a document leaves a tag open into the next.
-bool convertAtOnce(const QStringList& markup, Pieces& pieces, bool& shaped)
+bool convertAtOnce(const QStringList& markup, ShownBatch& shown)
 {
     QString all;
     qsizetype size = 0;
@@ -203,20 +218,84 @@ bool convertAtOnce(const QStringList& markup, Pieces& pieces, bool& shaped)
         all += u"\r\n";
         all += QStringView(document).sliced(head < 0 ? 0 : head + 7);
     }
-    const QString text =
-        cDocumentLoader::toParagraphs(cDocumentLoader::toDisplayText(std::move(all)), &shaped);
-    if (text.count(QChar(kDocumentMark)) != markup.size())
+    shown.text = cDocumentLoader::toParagraphs(cDocumentLoader::toDisplayText(std::move(all)),
+                                               &shown.shaped);
+    if (shown.text.count(QChar(kDocumentMark)) != markup.size())
         return false;
-    const QStringView view(text);
+    const QStringView view(shown.text);
     qsizetype from = view.indexOf(QChar(kDocumentMark)) + 1;
     for (qsizetype i = 0; i < markup.size(); ++i) {
         const qsizetype next = view.indexOf(QChar(kDocumentMark), from);
         const qsizetype end = next < 0 ? view.size() : next;
-        pieces.add(view.sliced(from, end - from));
+        shown.documents.append({from, end - from});
         from = end + 1;
     }
     return true;
 }
+
+ShownBatch convertBatch(QStringList markup)
+{
+    ShownBatch shown;
+    if (convertAtOnce(markup, shown))
+        return shown;
+    shown = {};
+    for (QString& document : markup) {
+        bool shaped = false;
+        const QString text = cDocumentLoader::toParagraphs(
+            cDocumentLoader::toDisplayText(std::move(document)), &shaped);
+        shown.documents.append({shown.text.size(), text.size()});
+        shown.text += text;
+        shown.shaped = shown.shaped || shaped;
+    }
+    return shown;
+}
+
+// Gathers the documents as they come and converts them a batch at a time, kBatchesAtOnce
+// batches on threads of their own; their pieces are put together in order.
+class EpubConversion {
+public:
+    void add(QString&& document)
+    {
+        m_size += document.size();
+        m_batch << std::move(document);
+        if (m_size >= kBatchCharacters)
+            startBatch();
+    }
+    // After the last document: the pieces are then complete.
+    void finish()
+    {
+        startBatch();
+        while (!m_running.empty())
+            collect();
+    }
+
+    Pieces pieces;
+    bool shaped = false;
+
+private:
+    void startBatch()
+    {
+        if (m_batch.isEmpty())
+            return;
+        if (m_running.size() >= kBatchesAtOnce)
+            collect();
+        m_running.push_back(std::async(std::launch::async, convertBatch, std::move(m_batch)));
+        m_batch = {};
+        m_size = 0;
+    }
+    void collect()
+    {
+        const ShownBatch batch = m_running.front().get();
+        m_running.pop_front();
+        for (const auto& [start, length] : batch.documents)
+            pieces.add(QStringView(batch.text).sliced(start, length));
+        shaped = shaped || batch.shaped;
+    }
+
+    QStringList m_batch;
+    qsizetype m_size = 0;
+    std::deque<std::future<ShownBatch>> m_running;
+};
 
 // The content documents one after another, each shown as an HTML book would be, and the
 // table of contents at their places. A title found in its document marks the place of an
@@ -224,21 +303,12 @@ bool convertAtOnce(const QStringList& markup, Pieces& pieces, bool& shaped)
 bool readEpub(const QString& path, QString& shown, QList<cChapter>& chapters, bool& shaped)
 {
     cEpubBook book;
-    QStringList markup;
-    if (!book.open(path) || !book.documents(markup))
+    EpubConversion conversion;
+    if (!book.open(path) ||
+        !book.documents([&](QString&& document) { conversion.add(std::move(document)); }))
         return false;
-    Pieces pieces;
-    if (!convertAtOnce(markup, pieces, shaped)) {
-        pieces = {};
-        shaped = false;
-        for (QString& document : markup) {
-            bool pieceShaped = false;
-            pieces.add(cDocumentLoader::toParagraphs(
-                cDocumentLoader::toDisplayText(std::move(document)), &pieceShaped));
-            shaped = shaped || pieceShaped;
-        }
-    }
-    markup.clear();
+    conversion.finish();
+    const Pieces& pieces = conversion.pieces;
     const QStringList& spine = book.package().spine;
     for (const cEpubTocEntry& entry : book.toc()) {
         const qsizetype index = spine.indexOf(entry.member);
@@ -252,7 +322,8 @@ bool readEpub(const QString& path, QString& shown, QList<cChapter>& chapters, bo
         }
         chapters.append({entry.title, at});
     }
-    shown = std::move(pieces.shown);
+    shown = std::move(conversion.pieces.shown);
+    shaped = conversion.shaped;
     return true;
 }
 
