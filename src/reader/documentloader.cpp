@@ -6,6 +6,7 @@
 #include "text/epub.h"
 #include "text/sharedhtml.h"
 
+#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QFont>
@@ -15,6 +16,7 @@
 #include <algorithm>
 #include <deque>
 #include <future>
+#include <mutex>
 #include <utility>
 
 #if defined(__GLIBC__)
@@ -300,12 +302,60 @@ private:
 // The content documents one after another, each shown as an HTML book would be, and the
 // table of contents at their places. A title found in its document marks the place of an
 // entry that points inside it; otherwise the entry starts at the top of its document.
+// The book refusal() opened, kept for the load() that follows it, so that opening a book
+// reads its package once. It serves only while the file is as it was then.
+class OpenedEpub {
+public:
+    static void keep(const QString& path, std::unique_ptr<cEpubBook> book)
+    {
+        const std::lock_guard guard(lock());
+        slot() = {path, stamp(path), std::move(book)};
+    }
+    static std::unique_ptr<cEpubBook> take(const QString& path)
+    {
+        const std::lock_guard guard(lock());
+        Slot kept = std::move(slot());
+        slot() = {};
+        if (kept.book && kept.path == path && kept.stamp == stamp(path))
+            return std::move(kept.book);
+        return nullptr;
+    }
+
+private:
+    struct Slot {
+        QString path;
+        QString stamp;
+        std::unique_ptr<cEpubBook> book;
+    };
+    static QString stamp(const QString& path)
+    {
+        const QFileInfo info(path);
+        return QString::number(info.size()) + u' ' +
+               QString::number(info.lastModified().toMSecsSinceEpoch());
+    }
+    static std::mutex& lock()
+    {
+        static std::mutex mutex;
+        return mutex;
+    }
+    static Slot& slot()
+    {
+        static Slot kept;
+        return kept;
+    }
+};
+
 bool readEpub(const QString& path, QString& shown, QList<cChapter>& chapters, bool& shaped)
 {
-    cEpubBook book;
+    std::unique_ptr<cEpubBook> opened = OpenedEpub::take(path);
+    if (!opened) {
+        opened = std::make_unique<cEpubBook>();
+        if (!opened->open(path))
+            return false;
+    }
+    cEpubBook& book = *opened;
     EpubConversion conversion;
-    if (!book.open(path) ||
-        !book.documents([&](QString&& document) { conversion.add(std::move(document)); }))
+    if (!book.documents([&](QString&& document) { conversion.add(std::move(document)); }))
         return false;
     conversion.finish();
     const Pieces& pieces = conversion.pieces;
@@ -405,12 +455,14 @@ cDocumentLoader::Refusal cDocumentLoader::refusal(const QString& path, QString* 
     if (!info.exists())
         return Refusal::Missing;
     if (isEpub(path) && info.isFile()) {
-        cEpubBook book;
-        if (book.open(path))
+        auto book = std::make_unique<cEpubBook>();
+        if (book->open(path)) {
+            OpenedEpub::keep(path, std::move(book));
             return Refusal::None;
+        }
         if (why)
-            *why = book.why();
-        switch (book.problem()) {
+            *why = book->why();
+        switch (book->problem()) {
         case cEpubBook::Problem::Protected:
             return Refusal::Protected;
         case cEpubBook::Problem::Unreadable:

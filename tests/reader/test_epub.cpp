@@ -7,6 +7,8 @@
 #include "epubwriter.h"
 #include "testsupport.h"
 
+#include <QDateTime>
+#include <QFileInfo>
 #include <QTextDocument>
 
 #include <gtest/gtest.h>
@@ -274,6 +276,39 @@ TEST_F(EpubTest, ALongBookReadsAsItsDocumentsWouldEachAlone)
         EXPECT_EQ(chapters[i].position, at) << i;
         at += expected[i].size() + 2;
     }
+}
+
+TEST_F(EpubTest, TheBookJudgedIsTheBookRead)
+{
+    const QString path = write(book(true));
+    const QString other = write(with(book(true), "OEBPS/text/a.xhtml",
+                                     xhtmlChapter("Second Part", "Alpho &amp; <em>omega</em>.")),
+                                "other.epub");
+    const auto replace = [&](const QString& by) {
+        const QDateTime modified = QFileInfo(path).lastModified();
+        ASSERT_TRUE(QFile::remove(path));
+        ASSERT_TRUE(QFile::copy(by, path));
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(file.setFileTime(modified, QFileDevice::FileModificationTime));
+    };
+    const QString copy = home.file("copy.epub");
+    ASSERT_TRUE(QFile::copy(path, copy));
+    // Judged and then replaced unseen (same size and time): the package is not read again.
+    ASSERT_EQ(QFileInfo(path).size(), QFileInfo(other).size());
+    ASSERT_EQ(cDocumentLoader::refusal(path), cDocumentLoader::Refusal::None);
+    replace(other);
+    QString text;
+    ASSERT_TRUE(cDocumentLoader::loadText(path, text));
+    EXPECT_TRUE(text.contains("Alpha &")) << qPrintable(text);
+    // Kept for one load only; a file that changed is read anew.
+    ASSERT_TRUE(cDocumentLoader::loadText(path, text));
+    EXPECT_TRUE(text.contains("Alpho")) << qPrintable(text);
+    ASSERT_EQ(cDocumentLoader::refusal(path), cDocumentLoader::Refusal::None);
+    ASSERT_TRUE(QFile::remove(path));
+    ASSERT_TRUE(QFile::copy(copy, path));
+    ASSERT_TRUE(cDocumentLoader::loadText(path, text));
+    EXPECT_TRUE(text.contains("Alpha &")) << qPrintable(text);
 }
 
 TEST_F(EpubTest, ADamagedMemberIsNoticed)
