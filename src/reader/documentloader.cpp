@@ -212,7 +212,11 @@ bool convertAtOnce(const QStringList& markup, ShownBatch& shown)
     qsizetype size = 0;
     for (const QString& document : markup)
         size += document.size() + 5;
-    all.reserve(size);
+    all.reserve(size + 7);
+    // The conversion cuts the text up to its first "</head>": the documents have lost
+    // theirs, and this one spares it a search through the whole batch. A document with a
+    // second one keeps it, as it would converted alone, to be stripped as a tag.
+    all += u"</head>";
     for (const QString& document : markup) {
         const qsizetype head = document.indexOf(QLatin1String("</head>"), 0, Qt::CaseInsensitive);
         all += u"\r\n";

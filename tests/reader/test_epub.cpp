@@ -232,7 +232,8 @@ TEST_F(EpubTest, MembersThatUnpackTooFarAreNotRead)
 TEST_F(EpubTest, ALongBookReadsAsItsDocumentsWouldEachAlone)
 {
     // Enough chapters for several batches converted side by side; one leaves a tag open
-    // into the next and one holds the private character that parts the documents.
+    // into the next, one holds the private character that parts the documents, and one
+    // closes its head twice.
     constexpr int kChapters = 150;
     QList<OpfItem> items = {{"nav", "nav.xhtml", kXhtml, "nav"}};
     QStringList spine;
@@ -252,6 +253,8 @@ TEST_F(EpubTest, ALongBookReadsAsItsDocumentsWouldEachAlone)
             body += QStringLiteral("An open <span class=\"x\"");
         if (i == 90)
             body += QChar(0xE000);
+        if (i == 60)
+            body += QStringLiteral("A stray </HEAD> in the text.");
         const QString id = QStringLiteral("c%1").arg(i);
         const QByteArray chapter = xhtmlChapter(QStringLiteral("Chapter %1").arg(i), body);
         members.append({"OEBPS/" + id + ".xhtml", chapter});
