@@ -114,8 +114,9 @@ int main(int argc, char** argv)
         return 2;
     }
     window.show();
+    // Each turn is short, and the machine may be shared: enough turns for a steady median.
     const benchtext::Pair opening = benchtext::alternating(
-        9,
+        25,
         [&] {
             window.OpenDocument(epubPath);
             QApplication::processEvents();
