@@ -3,7 +3,9 @@
 #include "files/filesubs.h"
 #include "settings/lang.h"
 
+#include <QAbstractItemView>
 #include <QCollator>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFileInfo>
@@ -67,6 +69,16 @@ QString translated(const char* english)
     return cSharedLang::instance().GetTranslation(QString::fromUtf8(english));
 }
 
+// The patterns of a filter: those in its parentheses, else the filter itself.
+QString filterPattern(const QString& filter)
+{
+    const qsizetype open = filter.lastIndexOf(u'(');
+    const qsizetype close = filter.lastIndexOf(u')');
+    if (open < 0 || close < open)
+        return filter;
+    return filter.mid(open + 1, close - open - 1).simplified().replace(u' ', u';');
+}
+
 bool isEnterKey(const QEvent* event)
 {
     if (event->type() != QEvent::KeyPress)
@@ -116,6 +128,16 @@ frmFileSelect::frmFileSelect(QWidget* parent) : QDialog(parent)
     auto* lblFile = new QLabel(QStringLiteral("&Files:"), this);
     lblFile->setBuddy(File1);
 
+    cboFilter = new QComboBox(this);
+    cboFilter->setObjectName(QStringLiteral("cboFilter"));
+    cboFilter->setAccessibleName(QStringLiteral("File types"));
+    cboFilter->view()->setAccessibleName(QStringLiteral("File types"));
+    cboFilter->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    lblFilter = new QLabel(QStringLiteral("Files of &type:"), this);
+    lblFilter->setBuddy(cboFilter);
+    lblFilter->hide();
+    cboFilter->hide();
+
     lblStatus = new QLabel(this);
     lblStatus->setObjectName(QStringLiteral("lblStatus"));
     lblStatus->setWordWrap(true);
@@ -139,20 +161,24 @@ frmFileSelect::frmFileSelect(QWidget* parent) : QDialog(parent)
     grid->addWidget(lblFile, 1, 2);
     grid->addWidget(Dir1, 2, 0, 1, 2);
     grid->addWidget(File1, 2, 2);
-    grid->addWidget(lblStatus, 3, 0, 1, 3);
-    grid->addWidget(buttons, 4, 0, 1, 3);
+    grid->addWidget(lblFilter, 3, 0, 1, 2, Qt::AlignRight);
+    grid->addWidget(cboFilter, 3, 2);
+    grid->addWidget(lblStatus, 4, 0, 1, 3);
+    grid->addWidget(buttons, 5, 0, 1, 3);
     grid->setColumnStretch(1, 1);
     grid->setColumnStretch(2, 1);
     grid->setRowStretch(2, 1);
 
     setTabOrder(txtPath, Dir1);
     setTabOrder(Dir1, File1);
-    setTabOrder(File1, cmdOK);
+    setTabOrder(File1, cboFilter);
+    setTabOrder(cboFilter, cmdOK);
     setTabOrder(cmdOK, cmdCancel);
 
     connect(Dir1, &QTreeWidget::currentItemChanged, this, &frmFileSelect::Dir1_Change);
     connect(Dir1, &QTreeWidget::itemExpanded, this, &frmFileSelect::fillFolderItem);
     connect(File1, &QListWidget::itemDoubleClicked, this, &frmFileSelect::File1_DblClick);
+    connect(cboFilter, &QComboBox::activated, this, &frmFileSelect::cboFilter_Click);
     auto* refresh = new QShortcut(QKeySequence::Refresh, this);
     connect(refresh, &QShortcut::activated, this, [this] {
         if (QTreeWidgetItem* item = Dir1->currentItem()) {
@@ -187,6 +213,26 @@ void frmFileSelect::SetFilepattern(const QString& pattern)
             m_nameFilters << part.trimmed();
     }
     fillFileList();
+}
+
+void frmFileSelect::SetFilters(const QStringList& filters)
+{
+    m_filters = filters;
+    cboFilter->clear();
+    for (const QString& filter : filters)
+        cboFilter->addItem(cSharedLang::instance().GetTranslation(filter), filterPattern(filter));
+    lblFilter->setVisible(!filters.isEmpty());
+    cboFilter->setVisible(!filters.isEmpty());
+    if (!filters.isEmpty())
+        cboFilter_Click(0);
+}
+
+void frmFileSelect::cboFilter_Click(int index)
+{
+    if (index < 0 || index >= cboFilter->count())
+        return;
+    cboFilter->setCurrentIndex(index);
+    SetFilepattern(cboFilter->itemData(index).toString());
 }
 
 void frmFileSelect::SetDefaultPath(const QString& path)

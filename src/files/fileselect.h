@@ -4,6 +4,7 @@
 #include <QIcon>
 #include <QStringList>
 
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -29,6 +30,11 @@ public:
     // ";"-separated wildcards, matched without regard to letter case; empty shows every file.
     QString Filepattern() const { return m_filepattern; }
     void SetFilepattern(const QString& pattern);
+    // Named filters offered beside the files ("EPUB Books (*.epub)"), each its patterns in
+    // parentheses or the ";"-separated patterns alone; each is translated as it is set. The
+    // first is chosen at once; choosing one sets Filepattern. Without any, the list is hidden.
+    QStringList Filters() const { return m_filters; }
+    void SetFilters(const QStringList& filters);
     // An absolute folder that exists moves the lists there; anything else (a bare folder
     // name, a folder that has gone) leaves them where they are.
     QString DefaultPath() const { return m_defaultPath; }
@@ -60,6 +66,7 @@ private Q_SLOTS:
     void Dir1_Change();
     void File1_DblClick();
     void txtPath_Enter();
+    void cboFilter_Click(int index);
 
 private:
     void showModal();
@@ -73,6 +80,8 @@ private:
     QLineEdit* txtPath;
     QTreeWidget* Dir1;
     QListWidget* File1;
+    QLabel* lblFilter;
+    QComboBox* cboFilter;
     QLabel* lblStatus;
     QPushButton* cmdOK;
     QPushButton* cmdCancel;
@@ -82,6 +91,7 @@ private:
     QString m_windowTitle;
     QString m_filepattern;
     QStringList m_nameFilters;
+    QStringList m_filters;
     QString m_defaultPath;
     bool m_cancelled = false;
     QString m_selectedFilename;

@@ -3,6 +3,7 @@
 #include <QStringDecoder>
 
 #include <algorithm>
+#include <cstring>
 #include <optional>
 
 namespace {
@@ -44,9 +45,13 @@ std::optional<Unicode> unicodeOf(QByteArrayView bytes)
     const qsizetype n = std::min(bytes.size(), kSampleBytes) & ~qsizetype(1);
     if (n < 4)
         return std::nullopt;
+    // Text has no zeros at all, and memchr() finds that out many times faster than a loop;
+    // a book's hundreds of documents are each judged by their first bytes.
     qsizetype zeros[2] = {0, 0};
-    for (qsizetype i = 0; i < n; ++i)
-        zeros[i & 1] += bytes[i] == '\0';
+    const char* const data = bytes.data();
+    for (const char* at = data;
+         (at = static_cast<const char*>(std::memchr(at, 0, n - (at - data)))); ++at)
+        ++zeros[(at - data) & 1];
     const qsizetype pairs = n / 2;
     if (zeros[0] + zeros[1] < kLeastZeros)
         return std::nullopt;

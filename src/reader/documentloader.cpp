@@ -7,6 +7,7 @@
 #include "text/epub.h"
 #include "text/sharedhtml.h"
 
+#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QFont>
@@ -14,6 +15,9 @@
 #include <QVariant>
 
 #include <algorithm>
+#include <deque>
+#include <future>
+#include <mutex>
 #include <utility>
 
 #if defined(__GLIBC__)
@@ -201,17 +205,34 @@ struct Pieces {
     }
 };
 
-// All documents through one conversion: converting hundreds of small ones costs far more
-// than one large one. Each loses its head as it would alone. False (and nothing is
-// changed) when the marks did not come through one for one, as when a book holds the
+// Documents go through the conversion a batch at a time: converting hundreds of small ones
+// one by one costs far more than one large one, and a batch of about this many characters
+// still fits in the processor's cache through every pass of the conversion.
+constexpr qsizetype kBatchCharacters = 128 * 1024;
+// Batches converted at the same time, on threads of their own, while the archive is read.
+constexpr qsizetype kBatchesAtOnce = 2;
+
+// A batch of documents as shown: each one's place in the text.
+struct ShownBatch {
+    QString text;
+    QList<std::pair<qsizetype, qsizetype>> documents; // start and length
+    bool shaped = false;
+};
+
+// All documents of a batch through one conversion, each losing its head as it would
+// alone. False when the marks did not come through one for one, as when a book holds the
 // mark's character or a document leaves a tag open into the next.
-bool convertAtOnce(const QStringList& markup, Pieces& pieces, bool& shaped)
+bool convertAtOnce(const QStringList& markup, ShownBatch& shown)
 {
     QString all;
     qsizetype size = 0;
     for (const QString& document : markup)
         size += document.size() + 5;
-    all.reserve(size);
+    all.reserve(size + 7);
+    // The conversion cuts the text up to its first "</head>": the documents have lost
+    // theirs, and this one spares it a search through the whole batch. A document with a
+    // second one keeps it, as it would converted alone, to be stripped as a tag.
+    all += u"</head>";
     for (const QString& document : markup) {
         const qsizetype head = document.indexOf(QLatin1String("</head>"), 0, Qt::CaseInsensitive);
         all += u"\r\n";
@@ -219,43 +240,146 @@ bool convertAtOnce(const QStringList& markup, Pieces& pieces, bool& shaped)
         all += u"\r\n";
         all += QStringView(document).sliced(head < 0 ? 0 : head + 7);
     }
-    const QString text =
-        cDocumentLoader::toParagraphs(cDocumentLoader::toDisplayText(std::move(all)), &shaped);
-    if (text.count(QChar(kDocumentMark)) != markup.size())
+    shown.text = cDocumentLoader::toParagraphs(cDocumentLoader::toDisplayText(std::move(all)),
+                                               &shown.shaped);
+    if (shown.text.count(QChar(kDocumentMark)) != markup.size())
         return false;
-    const QStringView view(text);
+    const QStringView view(shown.text);
     qsizetype from = view.indexOf(QChar(kDocumentMark)) + 1;
     for (qsizetype i = 0; i < markup.size(); ++i) {
         const qsizetype next = view.indexOf(QChar(kDocumentMark), from);
         const qsizetype end = next < 0 ? view.size() : next;
-        pieces.add(view.sliced(from, end - from));
+        shown.documents.append({from, end - from});
         from = end + 1;
     }
     return true;
 }
 
+ShownBatch convertBatch(QStringList markup)
+{
+    ShownBatch shown;
+    if (convertAtOnce(markup, shown))
+        return shown;
+    shown = {};
+    for (QString& document : markup) {
+        bool shaped = false;
+        const QString text = cDocumentLoader::toParagraphs(
+            cDocumentLoader::toDisplayText(std::move(document)), &shaped);
+        shown.documents.append({shown.text.size(), text.size()});
+        shown.text += text;
+        shown.shaped = shown.shaped || shaped;
+    }
+    return shown;
+}
+
+// Gathers the documents as they come and converts them a batch at a time, kBatchesAtOnce
+// batches on threads of their own; their pieces are put together in order.
+class EpubConversion {
+public:
+    void add(QString&& document)
+    {
+        m_size += document.size();
+        m_batch << std::move(document);
+        if (m_size >= kBatchCharacters)
+            startBatch();
+    }
+    // After the last document: the pieces are then complete.
+    void finish()
+    {
+        startBatch();
+        while (!m_running.empty())
+            collect();
+    }
+
+    Pieces pieces;
+    bool shaped = false;
+
+private:
+    void startBatch()
+    {
+        if (m_batch.isEmpty())
+            return;
+        if (m_running.size() >= kBatchesAtOnce)
+            collect();
+        m_running.push_back(std::async(std::launch::async, convertBatch, std::move(m_batch)));
+        m_batch = {};
+        m_size = 0;
+    }
+    void collect()
+    {
+        const ShownBatch batch = m_running.front().get();
+        m_running.pop_front();
+        for (const auto& [start, length] : batch.documents)
+            pieces.add(QStringView(batch.text).sliced(start, length));
+        shaped = shaped || batch.shaped;
+    }
+
+    QStringList m_batch;
+    qsizetype m_size = 0;
+    std::deque<std::future<ShownBatch>> m_running;
+};
+
 // The content documents one after another, each shown as an HTML book would be, and the
 // table of contents at their places. A title found in its document marks the place of an
 // entry that points inside it; otherwise the entry starts at the top of its document.
+// The book refusal() opened, kept for the load() that follows it, so that opening a book
+// reads its package once. It serves only while the file is as it was then.
+class OpenedEpub {
+public:
+    static void keep(const QString& path, std::unique_ptr<cEpubBook> book)
+    {
+        const std::lock_guard guard(lock());
+        slot() = {path, stamp(path), std::move(book)};
+    }
+    static std::unique_ptr<cEpubBook> take(const QString& path)
+    {
+        const std::lock_guard guard(lock());
+        Slot kept = std::move(slot());
+        slot() = {};
+        if (kept.book && kept.path == path && kept.stamp == stamp(path))
+            return std::move(kept.book);
+        return nullptr;
+    }
+
+private:
+    struct Slot {
+        QString path;
+        QString stamp;
+        std::unique_ptr<cEpubBook> book;
+    };
+    static QString stamp(const QString& path)
+    {
+        const QFileInfo info(path);
+        return QString::number(info.size()) + u' ' +
+               QString::number(info.lastModified().toMSecsSinceEpoch());
+    }
+    static std::mutex& lock()
+    {
+        static std::mutex mutex;
+        return mutex;
+    }
+    static Slot& slot()
+    {
+        static Slot kept;
+        return kept;
+    }
+};
+
 bool readEpub(const QString& path, QString& shown, QList<cChapter>& chapters, bool& shaped,
               cVoiceMarkers& markers)
 {
-    cEpubBook book;
-    QStringList markup;
-    if (!book.open(path) || !book.documents(markup))
-        return false;
-    Pieces pieces;
-    if (!convertAtOnce(markup, pieces, shaped)) {
-        pieces = {};
-        shaped = false;
-        for (QString& document : markup) {
-            bool pieceShaped = false;
-            pieces.add(cDocumentLoader::toParagraphs(
-                cDocumentLoader::toDisplayText(std::move(document)), &pieceShaped));
-            shaped = shaped || pieceShaped;
-        }
+    std::unique_ptr<cEpubBook> opened = OpenedEpub::take(path);
+    if (!opened) {
+        opened = std::make_unique<cEpubBook>();
+        if (!opened->open(path))
+            return false;
     }
-    markup.clear();
+    cEpubBook& book = *opened;
+    EpubConversion conversion;
+    if (!book.documents([&](QString&& document) { conversion.add(std::move(document)); }))
+        return false;
+    conversion.finish();
+    const Pieces& pieces = conversion.pieces;
     const QStringList& spine = book.package().spine;
     for (const cEpubTocEntry& entry : book.toc()) {
         const qsizetype index = spine.indexOf(entry.member);
@@ -269,7 +393,8 @@ bool readEpub(const QString& path, QString& shown, QList<cChapter>& chapters, bo
         }
         chapters.append({entry.title, at});
     }
-    shown = std::move(pieces.shown);
+    shown = std::move(conversion.pieces.shown);
+    shaped = conversion.shaped;
     markers = VoiceMarkers::extract(shown, true);
     for (cChapter& chapter : chapters)
         chapter.position = VoiceMarkers::shownPosition(markers, chapter.position);
@@ -354,12 +479,14 @@ cDocumentLoader::Refusal cDocumentLoader::refusal(const QString& path, QString* 
     if (!info.exists())
         return Refusal::Missing;
     if (isEpub(path) && info.isFile()) {
-        cEpubBook book;
-        if (book.open(path))
+        auto book = std::make_unique<cEpubBook>();
+        if (book->open(path)) {
+            OpenedEpub::keep(path, std::move(book));
             return Refusal::None;
+        }
         if (why)
-            *why = book.why();
-        switch (book.problem()) {
+            *why = book->why();
+        switch (book->problem()) {
         case cEpubBook::Problem::Protected:
             return Refusal::Protected;
         case cEpubBook::Problem::Unreadable:

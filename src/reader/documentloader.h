@@ -47,6 +47,8 @@ public:
     // it is not there, it cannot be read, or its first bytes are not text (an image, a
     // program). An EPUB book is opened far enough to tell whether it can be read: it is
     // protected, or its archive or package is broken; why, when given, says what is wrong.
+    // A readable one stays open for the load() of the same, unchanged file that follows, so
+    // that its package is read once and the archive judged is the archive read.
     enum class Refusal { None, Missing, Unreadable, NotText, Protected, Broken };
     static Refusal refusal(const QString& path, QString* why = nullptr);
 

@@ -192,7 +192,8 @@ void frmMain::cmdLoad_Click()
     const WorkScope work(*this);
     StopReading();
     frmFileSelect select(this);
-    select.SetFilepattern(QStringLiteral("*.txt;*.text;*.html;*.htm;*.rtf;*.epub"));
+    select.SetFilters({QStringLiteral("*.txt;*.text;*.html;*.htm;*.rtf;*.epub"),
+                       QStringLiteral("EPUB Books (*.epub)")});
     // The window translates its own title.
     select.SetWindowTitle(QStringLiteral("Please select a file to open."));
     select.SetDefaultPath(startFolder());

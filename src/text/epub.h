@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 
 // One entry of a book's table of contents: its title and the member (a path inside the
@@ -44,6 +45,11 @@ public:
     // from the archive is left out (the rest still reads); false when the archive fails
     // on the way.
     bool documents(QStringList& markup);
+    // The same, each handed to take on the calling thread as soon as it is unpacked: the
+    // archive is read on a worker thread meanwhile, so that unpacking one document and
+    // converting the one before take about as long as the longer of the two. After a
+    // false, take may have had the documents before the failure.
+    bool documents(const std::function<void(QString&&)>& take);
 
     const cEpubPackage& package() const { return m_package; }
     const QList<cEpubTocEntry>& toc() const { return m_toc; }
@@ -72,7 +78,10 @@ public:
 
 private:
     struct Archive;
+    bool openArchive(const QString& path);
+    // Notes what is wrong; the log is written later, on the calling thread, by note().
     bool fail(Problem problem, const QString& why);
+    bool note(bool ok, const QString& procedure);
     bool readMember(const QString& name, QByteArray& bytes, bool mustExist = true);
 
     std::unique_ptr<Archive> m_archive;

@@ -4,6 +4,7 @@
 #include "testsupport.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -148,6 +149,29 @@ TEST_F(FileSelect, PatternFiltersWithoutRegardToCaseAndEmptyShowsAll)
     EXPECT_TRUE(status().contains("*.epub")) << status().toStdString();
 }
 
+TEST_F(FileSelect, NamedFiltersAreChosenFromTheirList)
+{
+    dialog->SetDefaultPath(root);
+    auto* types = dialog->findChild<QComboBox*>("cboFilter");
+    ASSERT_NE(types, nullptr);
+    EXPECT_TRUE(types->isHidden());
+    dialog->SetFilters({"*.txt;*.rtf", "EPUB Books (*.epub)", "Pages (*.html *.HTM)"});
+    EXPECT_FALSE(types->isHidden());
+    EXPECT_EQ(types->itemText(1), "EPUB Books (*.epub)");
+    EXPECT_EQ(dialog->Filepattern(), "*.txt;*.rtf");
+    EXPECT_EQ(files().size(), 4);
+    runModal([&] {
+        types->setFocus();
+        press(Qt::Key_Down);
+        EXPECT_EQ(dialog->Filepattern(), "*.epub");
+        EXPECT_TRUE(files().isEmpty());
+        EXPECT_TRUE(status().contains("*.epub")) << status().toStdString();
+        press(Qt::Key_Down);
+        EXPECT_EQ(files(), QStringList("STORY.HTML"));
+        dialog->reject();
+    });
+}
+
 TEST_F(FileSelect, FolderWithNonAsciiNameAndBlanksIsReachedByArrowKeys)
 {
     dialog->SetDefaultPath(root);
@@ -277,7 +301,8 @@ TEST_F(FileSelect, ShowsItselfInTheChosenLanguage)
     writeBytes(home.file("Languages/Deutsch.txt"),
                QString::fromUtf8("Deutsch\r\nCancel||Abbrechen\r\n&Files:||&Dateien:\r\n"
                                  "Please select a file to open.||Bitte eine Datei wählen.\r\n"
-                                 "No files here match %1.||Keine Datei passt zu %1.\r\n")
+                                 "No files here match %1.||Keine Datei passt zu %1.\r\n"
+                                 "EPUB Books (*.epub)||EPUB-Bücher (*.epub)\r\n")
                    .toUtf8());
     cSharedLang& lang = cSharedLang::instance();
     lang.OverrideLanguagePath(home.path());
@@ -286,6 +311,9 @@ TEST_F(FileSelect, ShowsItselfInTheChosenLanguage)
     frmFileSelect german;
     german.SetDefaultPath(root + "/empty");
     german.SetFilepattern("*.txt");
+    german.SetFilters({"*.txt", "EPUB Books (*.epub)"});
+    EXPECT_EQ(german.findChild<QComboBox*>("cboFilter")->itemText(1),
+              QString::fromUtf8("EPUB-Bücher (*.epub)"));
     german.SetWindowTitle("Please select a file to open.");
     EXPECT_EQ(german.findChild<QPushButton*>("cmdCancel")->text(), "Abbrechen");
     EXPECT_EQ(german.findChild<QLabel*>("lblStatus")->text(), "Keine Datei passt zu *.txt.");

@@ -7,6 +7,8 @@
 #include "epubwriter.h"
 #include "testsupport.h"
 
+#include <QDateTime>
+#include <QFileInfo>
 #include <QTextDocument>
 
 #include <gtest/gtest.h>
@@ -229,6 +231,118 @@ TEST_F(EpubTest, MembersThatUnpackTooFarAreNotRead)
     ASSERT_TRUE(ratio.open(path));
     EXPECT_FALSE(ratio.documents(markup));
     EXPECT_TRUE(ratio.why().contains("more than a book may")) << qPrintable(ratio.why());
+}
+
+TEST_F(EpubTest, ALongBookReadsAsItsDocumentsWouldEachAlone)
+{
+    // Enough chapters for several batches converted side by side; one leaves a tag open
+    // into the next, one holds the private character that parts the documents, and one
+    // closes its head twice.
+    constexpr int kChapters = 150;
+    QList<OpfItem> items = {{"nav", "nav.xhtml", kXhtml, "nav"}};
+    QStringList spine;
+    QByteArray nav = "<html xmlns=\"http://www.w3.org/1999/xhtml\" xmlns:epub=\"http://"
+                     "www.idpf.org/2007/ops\"><body><nav epub:type=\"toc\"><ol>";
+    ZipMembers members = {{"mimetype", "application/epub+zip"},
+                          {"META-INF/container.xml", epubContainer()}};
+    QStringList expected;
+    for (int i = 0; i < kChapters; ++i) {
+        QString body;
+        for (int p = 0; p < 40; ++p)
+            body += QStringLiteral("Paragraph %1 of chapter %2, with <em>some</em> words "
+                                   "&amp; more of them.</p>\n<p>")
+                        .arg(p)
+                        .arg(i);
+        if (i == 40)
+            body += QStringLiteral("An open <span class=\"x\"");
+        if (i == 90)
+            body += QChar(0xE000);
+        if (i == 60)
+            body += QStringLiteral("A stray </HEAD> in the text.");
+        const QString id = QStringLiteral("c%1").arg(i);
+        const QByteArray chapter = xhtmlChapter(QStringLiteral("Chapter %1").arg(i), body);
+        members.append({"OEBPS/" + id + ".xhtml", chapter});
+        items.append({id, id + ".xhtml", kXhtml, {}});
+        spine << id;
+        nav += "<li><a href=\"" + id.toUtf8() + ".xhtml\">Chapter " + QByteArray::number(i) +
+               "</a></li>";
+        expected << cDocumentLoader::toParagraphs(
+                        cDocumentLoader::toDisplayText(QString::fromUtf8(chapter)))
+                        .trimmed();
+    }
+    members.append({"OEBPS/nav.xhtml", nav + "</ol></nav></body></html>"});
+    members.append({"OEBPS/content.opf", epubPackage(items, spine)});
+    const auto doc = cDocumentLoader::load(write(members));
+    QString shown = expected.join(QString(2, QChar::ParagraphSeparator));
+    shown.replace(QChar::ParagraphSeparator, u'\n').replace(QChar::LineSeparator, u'\n');
+    EXPECT_EQ(doc->toPlainText(), shown);
+    const QList<cChapter> chapters = cDocumentLoader::chapters(*doc);
+    ASSERT_EQ(chapters.size(), kChapters);
+    qsizetype at = 0;
+    for (int i = 0; i < kChapters; ++i) {
+        EXPECT_EQ(chapters[i].position, at) << i;
+        at += expected[i].size() + 2;
+    }
+}
+
+TEST_F(EpubTest, TheBookJudgedIsTheBookRead)
+{
+    const QString path = write(book(true));
+    const QString other = write(with(book(true), "OEBPS/text/a.xhtml",
+                                     xhtmlChapter("Second Part", "Alpho &amp; <em>omega</em>.")),
+                                "other.epub");
+    const auto replace = [&](const QString& by) {
+        const QDateTime modified = QFileInfo(path).lastModified();
+        ASSERT_TRUE(QFile::remove(path));
+        ASSERT_TRUE(QFile::copy(by, path));
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(file.setFileTime(modified, QFileDevice::FileModificationTime));
+    };
+    const QString copy = home.file("copy.epub");
+    ASSERT_TRUE(QFile::copy(path, copy));
+    // Judged and then replaced unseen (same size and time): the package is not read again.
+    ASSERT_EQ(QFileInfo(path).size(), QFileInfo(other).size());
+    ASSERT_EQ(cDocumentLoader::refusal(path), cDocumentLoader::Refusal::None);
+    replace(other);
+    QString text;
+    ASSERT_TRUE(cDocumentLoader::loadText(path, text));
+    EXPECT_TRUE(text.contains("Alpha &")) << qPrintable(text);
+    // Kept for one load only; a file that changed is read anew.
+    ASSERT_TRUE(cDocumentLoader::loadText(path, text));
+    EXPECT_TRUE(text.contains("Alpho")) << qPrintable(text);
+    ASSERT_EQ(cDocumentLoader::refusal(path), cDocumentLoader::Refusal::None);
+    ASSERT_TRUE(QFile::remove(path));
+    ASSERT_TRUE(QFile::copy(copy, path));
+    ASSERT_TRUE(cDocumentLoader::loadText(path, text));
+    EXPECT_TRUE(text.contains("Alpha &")) << qPrintable(text);
+}
+
+TEST_F(EpubTest, ADamagedMemberIsNoticed)
+{
+    const QByteArray chapter =
+        xhtmlChapter("Second Part", QString("Alpha beta gamma. ").repeated(500));
+    const QString path = write(with(book(true), "OEBPS/text/a.xhtml", chapter));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    QByteArray zip = file.readAll();
+    // The member's packed bytes follow its local header: 30 bytes, its name, extra fields.
+    const QByteArray name = "OEBPS/text/a.xhtml";
+    const qsizetype at = zip.indexOf(name);
+    ASSERT_GE(at, 30);
+    const qsizetype extra = uchar(zip[at - 2]) | uchar(zip[at - 1]) << 8;
+    const qsizetype packed = uchar(zip[at - 12]) | uchar(zip[at - 11]) << 8;
+    ASSERT_GT(packed, 20);
+    zip[at + name.size() + extra + packed / 2] ^= 0x55;
+    file.seek(0);
+    file.write(zip);
+    file.close();
+    cEpubBook book;
+    ASSERT_TRUE(book.open(path));
+    QStringList markup;
+    EXPECT_FALSE(book.documents(markup));
+    EXPECT_EQ(book.problem(), cEpubBook::Problem::Broken);
+    EXPECT_TRUE(book.why().contains("a.xhtml")) << qPrintable(book.why());
 }
 
 TEST(EpubReferences, StayInsideTheArchive)
