@@ -36,8 +36,9 @@ bool startEngine(clsTalker& talker, QString& problem)
     return false;
 }
 
-// Why a document cannot be read, or empty when it can.
-QString unreadable(const QString& path, QString& text)
+} // namespace
+
+QString SpeechCommands::whyRefused(const QString& path)
 {
     const QFileInfo info(path);
     if (!info.exists())
@@ -54,6 +55,16 @@ QString unreadable(const QString& path, QString& text)
     default:
         break;
     }
+    return {};
+}
+
+namespace {
+
+// Why a document cannot be read, or empty when it can.
+QString unreadable(const QString& path, QString& text)
+{
+    if (QString why = SpeechCommands::whyRefused(path); !why.isEmpty())
+        return why;
     // Converted exactly as the reader window shows it, so HTML and RTF books sound alike
     // read aloud and read into a file.
     if (!cDocumentLoader::loadText(path, text))
