@@ -113,9 +113,11 @@ int run(const CommandLine& command)
     const AudioFormat format =
         AudioFormats::fromName(command.audioFormat).value_or(AudioFormat::Mp3);
     const int cores = cAudiobookMaker::workersFor(1 << 20);
+    // Tests cut short books into several pieces with it.
+    const qsizetype pieceSize = qEnvironmentVariableIntValue("PARLO_AUDIOBOOK_PIECE");
     const cAudiobookPlan plan = cAudiobookPlan::make(
         text, cDocumentLoader::chapters(*doc), BookInfo::of(command.document, text), format,
-        cAudiobookPlan::pieceSizeFor(text.size(), cores));
+        pieceSize > 0 ? pieceSize : cAudiobookPlan::pieceSizeFor(text.size(), cores));
 
     cAudiobookMaker maker;
     CancelOnSignal cancel(maker);

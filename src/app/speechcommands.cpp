@@ -1,6 +1,7 @@
 #include "app/speechcommands.h"
 
 #include "app/commandline.h"
+#include "audiobook/audiobookplan.h"
 #include "reader/documentloader.h"
 #include "speech/clsdict.h"
 #include "speech/clstalker.h"
@@ -148,6 +149,8 @@ int readIntoWav(const CommandLine& command)
         talker.ChangePitch(command.pitch);
     PronDict().LoadWords();
 
+    const cBookInfo book = BookInfo::of(command.document, text);
+    talker.setWavTags({book.title, book.author, book.title, 0});
     Failure failure;
     if (!talker.SetWavOutput(command.wavFile, failure))
         return fail("cannot write " + command.wavFile + ": " + describe(failure));

@@ -54,13 +54,16 @@ qsizetype cAudiobookPlan::cutNear(QStringView text, qsizetype at, qsizetype reac
     if (at >= text.size())
         return text.size();
     const qsizetype last = std::min(text.size(), at + reach);
+    // The blanks after a sentence's end go with the next piece, where they lead into its
+    // first sentence as they would in the whole text; at the end of a piece they would
+    // make a sentence of their own.
     for (qsizetype i = at; i < last; ++i) {
-        if (isParagraphBreak(text[i]))
-            return i + 1;
+        if (isParagraphBreak(text[i]) && i > 0 && !text[i - 1].isSpace())
+            return i;
     }
     for (qsizetype i = at; i + 1 < last; ++i) {
         if ((text[i] == u'.' || text[i] == u'!' || text[i] == u'?') && text[i + 1].isSpace())
-            return i + 2;
+            return i + 1;
     }
     return at;
 }

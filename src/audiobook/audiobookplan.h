@@ -48,7 +48,7 @@ struct cAudiobookPlan {
     // The title as part of a file name: no folders ("/", "\"), no control characters or
     // characters other systems refuse, no leading dots, at most 100 characters.
     static QString safeName(const QString& title);
-    // Where to cut text near at (not before it): after a paragraph break, else after a
+    // Where to cut text near at (not before it): at a paragraph break, else after a
     // sentence's end; at when there is neither within reach.
     static qsizetype cutNear(QStringView text, qsizetype at, qsizetype reach);
     // The playlist's name, and its lines naming the chapter files in order.
