@@ -106,6 +106,7 @@ frmMain::frmMain(Options options, QWidget* parent)
     buildChaptersMenu();
     connectUpdateControls();
     buildKeyMenus();
+    buildAudiobookMenu();
     // The design's inner area, with the menu bar above it.
     resize(px(9024), px(5400) + menuBar()->sizeHint().height());
 }
