@@ -149,7 +149,7 @@ int readIntoWav(const CommandLine& command)
         talker.ChangePitch(command.pitch);
     PronDict().LoadWords();
 
-    const cBookInfo book = BookInfo::of(command.document, text);
+    const cBookInfo book = BookInfo::of(command.document, text, false);
     talker.setWavTags({book.title, book.author, book.title, 0});
     Failure failure;
     if (!talker.SetWavOutput(command.wavFile, failure))

@@ -181,7 +181,7 @@ cBookInfo ofText(QStringView shown)
     return info;
 }
 
-cBookInfo of(const QString& path, QStringView shown)
+cBookInfo of(const QString& path, QStringView shown, bool namedByFile)
 {
     cBookInfo info;
     if (QFileInfo(path).suffix().compare(u"epub", Qt::CaseInsensitive) == 0) {
@@ -193,7 +193,7 @@ cBookInfo of(const QString& path, QStringView shown)
     } else {
         info = ofText(shown);
     }
-    if (info.title.isEmpty())
+    if (info.title.isEmpty() && namedByFile)
         info.title = QFileInfo(path).completeBaseName();
     return info;
 }

@@ -59,8 +59,9 @@ struct cAudiobookPlan {
 namespace BookInfo {
 
 // From an EPUB book's package (dc:title, dc:creator) or a text's "Title:" and "Author:"
-// lines near its start; the file's base name stands in for a missing title.
-cBookInfo of(const QString& path, QStringView shown);
+// lines near its start; the file's base name stands in for a missing title when
+// namedByFile.
+cBookInfo of(const QString& path, QStringView shown, bool namedByFile = true);
 cBookInfo ofText(QStringView shown);
 
 } // namespace BookInfo

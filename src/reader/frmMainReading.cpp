@@ -222,7 +222,7 @@ void frmMain::cmdSpeakToWav_Click()
         return;
     StopReading();
     m_wavPlace = RichTextBox1->textCursor();
-    const cBookInfo book = BookInfo::of(m_currentFile, documentText());
+    const cBookInfo book = BookInfo::of(m_currentFile, documentText(), false);
     m_talker->setWavTags({book.title, book.author, book.title, 0});
     Failure failure;
     if (!m_talker->SetWavOutput(path, failure)) {
