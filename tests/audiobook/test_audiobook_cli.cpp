@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QtEndian>
 
 #include <gtest/gtest.h>
@@ -208,4 +209,25 @@ TEST_F(AudiobookCli, AFullWavFileAndBadRequestsAreRefusedCleanly)
     EXPECT_EQ(parlo({"--audiobook", folder, home.file("missing.txt")}), 1);
     EXPECT_TRUE(err.contains("missing.txt"));
     EXPECT_EQ(parlo({"--audiobook", folder}), 2);
+}
+
+TEST_F(AudiobookCli, ShowsProgressWithTheTimeLeftOnATerminal)
+{
+    if (QStandardPaths::findExecutable("script").isEmpty())
+        GTEST_SKIP() << "no script(1) to give parlo a terminal";
+    const QString book = write("book.txt", kHeader + kChapters);
+    const QString folder = home.file("out");
+    // script(1) runs parlo on a pseudo-terminal and copies what it shows.
+    QProcess process;
+    process.setProcessEnvironment(environment({}));
+    process.start(
+        QStringLiteral("script"),
+        {"-qec",
+         QStringLiteral("'%1' --audiobook '%2' --format flac '%3'").arg(PARLO_BINARY, folder, book),
+         "/dev/null"});
+    ASSERT_TRUE(process.waitForFinished(300000));
+    EXPECT_EQ(process.exitCode(), 0);
+    const QString shown = QString::fromUtf8(process.readAllStandardOutput());
+    EXPECT_TRUE(shown.contains("100%  0:00 left")) << shown.toStdString();
+    EXPECT_EQ(entries(folder).size(), 4);
 }
