@@ -30,9 +30,12 @@ CommandLine CommandLine::parse(const QStringList& arguments)
     const QCommandLineOption help({"h", "help"}, QStringLiteral("Show this help and exit."));
     const QCommandLineOption version({"v", "version"},
                                      QStringLiteral("Show the version and exit."));
-    const QCommandLineOption wav(QStringLiteral("wav"),
-                                 QStringLiteral("Read FILE into the WAV file OUT and exit."),
-                                 QStringLiteral("OUT"));
+    const QCommandLineOption wav(
+        QStringLiteral("wav"),
+        QStringLiteral("Read FILE into the sound file OUT and exit; OUT's extension "
+                       "chooses WAV, MP3, Ogg Vorbis (.ogg), Opus or "
+                       "FLAC."),
+        QStringLiteral("OUT"));
     const QCommandLineOption text(
         QStringLiteral("text"),
         QStringLiteral("Print FILE as plain text (UTF-8), as the reader shows it, and exit."));
@@ -72,8 +75,23 @@ CommandLine CommandLine::parse(const QStringList& arguments)
         QStringLiteral("Download the book at PATH of the catalogue into the books folder, unpack "
                        "it, and print the local file's path."),
         QStringLiteral("PATH"));
-    parser.addOptions({help, version, wav, voice, rate, pitch, text, listVoices, buildCatalogue,
-                       updateCatalogue, australia, search, language, download});
+    const QCommandLineOption audiobook(
+        QStringLiteral("audiobook"),
+        QStringLiteral("Read FILE into FOLDER as sound files, one a chapter (\"01 - Title.mp3\", "
+                       "...), with a playlist, and exit."),
+        QStringLiteral("FOLDER"));
+    const QCommandLineOption format(
+        QStringLiteral("format"),
+        QStringLiteral("With --audiobook: the files' format, mp3, ogg, opus, flac or wav "
+                       "(mp3 when not given)."),
+        QStringLiteral("FORMAT"));
+    QCommandLineOption worker(QStringLiteral("audiobook-worker"));
+    worker.setFlags(QCommandLineOption::HiddenFromHelp);
+    QCommandLineOption voiceName(QStringLiteral("voice-name"), QString(), QStringLiteral("NAME"));
+    voiceName.setFlags(QCommandLineOption::HiddenFromHelp);
+    parser.addOptions({help, version, wav, audiobook, format, voice, rate, pitch, text, listVoices,
+                       buildCatalogue, updateCatalogue, australia, search, language, download,
+                       worker, voiceName});
     parser.addPositionalArgument(
         QStringLiteral("FILE"),
         QStringLiteral("A book to open and read at once; of several books, the first."),
@@ -143,6 +161,22 @@ CommandLine CommandLine::parse(const QStringList& arguments)
     } else if (parser.isSet(download)) {
         result.mode = Mode::Download;
         result.downloadPath = parser.value(download);
+    } else if (parser.isSet(worker)) {
+        result.mode = Mode::AudiobookWorker;
+        result.voiceName = parser.value(voiceName);
+    } else if (parser.isSet(audiobook)) {
+        result.mode = Mode::Audiobook;
+        result.audiobookFolder = parser.value(audiobook);
+        result.audioFormat =
+            parser.isSet(format) ? parser.value(format).toLower() : QStringLiteral("mp3");
+        static const QStringList known{"mp3", "ogg", "opus", "flac", "wav"};
+        if (!known.contains(result.audioFormat)) {
+            result.mode = Mode::Error;
+            result.error = "format must be mp3, ogg, opus, flac or wav: " + parser.value(format);
+        } else if (result.document.isEmpty()) {
+            result.mode = Mode::Error;
+            result.error = QStringLiteral("--audiobook needs a FILE to read");
+        }
     } else if (parser.isSet(listVoices)) {
         result.mode = Mode::ListVoices;
     } else if (parser.isSet(wav)) {

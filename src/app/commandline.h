@@ -16,6 +16,8 @@ struct CommandLine {
         UpdateCatalogue,
         Search,
         Download,
+        Audiobook,
+        AudiobookWorker,
         Error
     };
     Mode mode = Mode::Window;
@@ -34,6 +36,9 @@ struct CommandLine {
     QStringList searchWords; // --search
     QString language;        // --search --language CODE; empty for all
     QString downloadPath;    // --download: a path of the catalogue
+    QString audiobookFolder; // --audiobook FOLDER
+    QString audioFormat;     // --format: mp3, ogg, opus, flac or wav
+    QString voiceName;       // the workers' voice, by name
     QString error;
     // The error is an option we do not know; it may be one of Qt's own (-style Fusion).
     bool unknownOption = false;

@@ -1,3 +1,4 @@
+#include "app/audiobookcommand.h"
 #include "app/cataloguecommand.h"
 #include "app/commandline.h"
 #include "app/librarycommands.h"
@@ -38,6 +39,10 @@ int runWithoutWindow(const CommandLine& command)
         return SpeechCommands::readIntoWav(command);
     case CommandLine::Mode::Text:
         return SpeechCommands::printText(command);
+    case CommandLine::Mode::Audiobook:
+        return AudiobookCommand::run(command);
+    case CommandLine::Mode::AudiobookWorker:
+        return AudiobookCommand::worker(command);
     case CommandLine::Mode::BuildCatalogue:
         return CatalogueCommand::build();
     case CommandLine::Mode::Search:

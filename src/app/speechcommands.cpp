@@ -1,6 +1,7 @@
 #include "app/speechcommands.h"
 
 #include "app/commandline.h"
+#include "audiobook/audiobookplan.h"
 #include "reader/documentloader.h"
 #include "speech/clsdict.h"
 #include "speech/clstalker.h"
@@ -36,8 +37,9 @@ bool startEngine(clsTalker& talker, QString& problem)
     return false;
 }
 
-// Why a document cannot be read, or empty when it can.
-QString unreadable(const QString& path, QString& text, cVoiceMarkers* markers = nullptr)
+} // namespace
+
+QString SpeechCommands::whyRefused(const QString& path)
 {
     const QFileInfo info(path);
     if (!info.exists())
@@ -54,6 +56,16 @@ QString unreadable(const QString& path, QString& text, cVoiceMarkers* markers = 
     default:
         break;
     }
+    return {};
+}
+
+namespace {
+
+// Why a document cannot be read, or empty when it can.
+QString unreadable(const QString& path, QString& text, cVoiceMarkers* markers = nullptr)
+{
+    if (QString why = SpeechCommands::whyRefused(path); !why.isEmpty())
+        return why;
     // Converted exactly as the reader window shows it, so HTML and RTF books sound alike
     // read aloud and read into a file.
     if (!cDocumentLoader::loadText(path, text, markers))
@@ -138,6 +150,8 @@ int readIntoWav(const CommandLine& command)
         talker.ChangePitch(command.pitch);
     PronDict().LoadWords();
 
+    const cBookInfo book = BookInfo::of(command.document, text, false);
+    talker.setWavTags({book.title, book.author, book.title, 0});
     Failure failure;
     if (!talker.SetWavOutput(command.wavFile, failure))
         return fail("cannot write " + command.wavFile + ": " + describe(failure));

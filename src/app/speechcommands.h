@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 struct CommandLine;
 
 // The speaking modes that need no window. Each returns the process exit code and writes
@@ -10,6 +12,8 @@ namespace SpeechCommands {
 int listVoices();
 // Reads the document into the WAV file through the Talker, as reading aloud would.
 int readIntoWav(const CommandLine& command);
+// Why the document cannot be read ("cannot read PATH: ..."), or empty when it can.
+QString whyRefused(const QString& path);
 // Prints the document on stdout in UTF-8, as the reader shows it and the voice is given it.
 int printText(const CommandLine& command);
 

@@ -109,6 +109,7 @@ frmMain::frmMain(Options options, QWidget* parent)
     connectUpdateControls();
     buildKeyMenus();
     buildMemory();
+    buildAudiobookMenu();
     // The design's inner area, with the menu bar above it.
     resize(px(9024), px(5400) + menuBar()->sizeHint().height());
 }

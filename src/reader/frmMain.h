@@ -28,6 +28,8 @@ class fSHAREDUpdater;
 class LanguageMenu;
 class cMprisPlayer;
 struct cSpeechChoice;
+class cAudiobookMaker;
+struct cVoiceChoice;
 
 // The reader window: the document, the panel of reading controls below it and the
 // Settings menu. It starts the program's services behind a splash window and ends the
@@ -42,6 +44,9 @@ public:
         // Asks for the WAV file to read into; empty when the user cancels. The save
         // dialog when empty.
         std::function<QString(QWidget* parent)> chooseWavFile;
+        // Asks for the folder and format of an audiobook; false when the user cancels.
+        // A folder dialog and a list of formats when empty.
+        std::function<bool(QWidget* parent, QString& folder, AudioFormat& format)> chooseAudiobook;
         // The installer stand-in started after an update was downloaded; parlo-updater
         // beside this program when empty.
         QString updaterProgram;
@@ -209,6 +214,12 @@ private:
     void followWords(bool on);
     void Talker_WordSpoken(int position, int length);
 
+    // Audiobooks (frmMainAudiobook.cpp): the book read into a file per chapter.
+    void buildAudiobookMenu();
+    void mnuAudiobook_Click();
+    bool chooseAudiobook(QString& folder, AudioFormat& format);
+    cVoiceChoice currentVoiceChoice() const;
+
     Options m_options;
     QTextEdit* RichTextBox1 = nullptr;
     QFrame* Frame1 = nullptr;
@@ -234,6 +245,9 @@ private:
     QAction* mnuPron = nullptr;
     QAction* mnuCheckForUpdate = nullptr;
     QMenu* mnuChapters = nullptr;
+    QAction* mnuAudiobook = nullptr;
+    cAudiobookMaker* m_audiobook = nullptr;
+    QProgressDialog* m_audiobookProgress = nullptr;
     fSHAREDUpdater* Updater = nullptr;
     QLabel* lblEngine = nullptr;
     QLabel* lblPitch = nullptr;

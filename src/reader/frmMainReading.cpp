@@ -1,5 +1,6 @@
 // The reader window's reading controls: reading from the cursor, the highlight that
 // follows the voice, reading into a WAV file, and the pronunciation editor.
+#include "audiobook/audiobookplan.h"
 #include "diagnostics/log.h"
 #include "diagnostics/userprompt.h"
 #include "files/filesubs.h"
@@ -182,9 +183,21 @@ QString frmMain::chooseWavFile()
     QFileDialog dialog(this, translated("Save to a Wave File"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setNameFilters({translated("All Files (*)"), translated("Wave Files (*.wav)")});
+    // One filter a format; the file's extension chooses what it holds.
+    const AudioFormat formats[] = {AudioFormat::Wav, AudioFormat::Mp3, AudioFormat::Ogg,
+                                   AudioFormat::Opus, AudioFormat::Flac};
+    QStringList filters{translated("All Files (*)")};
+    for (const AudioFormat format : formats)
+        filters << cSharedLang::instance().GetTranslation(AudioFormats::filter(format));
+    dialog.setNameFilters(filters);
     dialog.selectNameFilter(dialog.nameFilters().at(1));
     dialog.setDefaultSuffix(QStringLiteral("wav"));
+    connect(&dialog, &QFileDialog::filterSelected, &dialog,
+            [&dialog, filters, formats](const QString& f) {
+                const qsizetype at = filters.indexOf(f);
+                if (at >= 1)
+                    dialog.setDefaultSuffix(AudioFormats::extension(formats[at - 1]));
+            });
     dialog.setDirectory(startFolder());
     // A read-only choice is refused with the dialog still there to choose again.
     for (;;) {
@@ -216,6 +229,8 @@ void frmMain::cmdSpeakToWav_Click()
         return;
     StopReading();
     m_wavPlace = RichTextBox1->textCursor();
+    const cBookInfo book = BookInfo::of(m_currentFile, documentText(), false);
+    m_talker->setWavTags({book.title, book.author, book.title, 0});
     Failure failure;
     if (!m_talker->SetWavOutput(path, failure)) {
         cUserPrompt::current().message(translated("The WAV file could not be created: ") + path);

@@ -66,6 +66,12 @@ public:
     // Speech goes into a new 22 kHz 16-bit mono WAV file until CancelWav.
     bool SetWavOutput(const QString& path, Failure& failure);
     bool CancelWav(Failure& failure);
+    // Title, artist and track number of the files SetWavOutput opens from now on.
+    void setWavTags(const cAudioTags& tags)
+    {
+        if (m_voice)
+            m_voice->setWavTags(tags);
+    }
 
     // Beyond the described interface, for the command line and the tests.
     // Sentences kept queued beyond the one speaking, so the voice never waits for the UI

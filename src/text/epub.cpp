@@ -186,6 +186,14 @@ bool cEpubBook::parsePackage(const QByteArray& xml, const QString& opfMember, cE
             tocId = a.value(QLatin1String("toc")).toString();
         } else if (reader.name() == u"itemref") {
             idrefs << a.value(QLatin1String("idref")).toString();
+        } else if (reader.namespaceUri() == u"http://purl.org/dc/elements/1.1/" &&
+                   (reader.name() == u"title" || reader.name() == u"creator")) {
+            // The first of each: a book's main title and first author come first.
+            QString& field = reader.name() == u"title" ? out.title : out.creator;
+            const QString text =
+                reader.readElementText(QXmlStreamReader::IncludeChildElements).simplified();
+            if (field.isEmpty())
+                field = text;
         }
     }
     if (reader.hasError() || !sawSpine)

@@ -22,6 +22,8 @@ struct cEpubPackage {
     QStringList spine;
     QString navMember; // EPUB 3 navigation document, "" when there is none
     QString ncxMember; // EPUB 2 NCX, "" when there is none
+    QString title;     // dc:title and dc:creator, "" when not given
+    QString creator;
 };
 
 // Reads EPUB 2 and EPUB 3 books with libzip, without unpacking them. Only members the

@@ -168,7 +168,8 @@ TEST_F(Keys, F1OpensHelpAndTheMenusHoldEveryFunction)
     EXPECT_EQ(reading, QStringList({"Read", "Pause", "Stop", "Slower", "Faster", "Say the Sentence",
                                     "Back a Sentence", "Forward a Sentence", "Back a Paragraph",
                                     "Forward a Paragraph", "Load", "Reload", "Recent Books",
-                                    "Read to WAV", "Library", "Bigger", "Smaller", "Quit"}));
+                                    "Read to WAV", "Read into audio files by chapter…", "Library",
+                                    "Bigger", "Smaller", "Quit"}));
     QStringList help;
     for (QAction* a : window->findChild<QMenu*>("mnuHelp")->actions())
         help << withoutAmpersands(a->text());

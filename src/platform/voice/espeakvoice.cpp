@@ -226,6 +226,7 @@ std::pair<int, int> cEspeakVoice::engineRate(int rate)
 bool cEspeakVoice::openWavFile(const QString& path)
 {
     auto wav = std::make_shared<cWavWriter>(cWavWriter::configuredLimit());
+    wav->setTags(m_wavTags);
     if (!wav->open(path))
         return false;
     if (m_wav)

@@ -47,6 +47,7 @@ public:
     bool openWavFile(const QString& path) override;
     bool closeWavFile() override;
     bool wavFileOpen() const override;
+    void setWavTags(const cAudioTags& tags) override { m_wavTags = tags; }
 
     // Samples the audio output has played so far, and whether it is the silent stand-in
     // for a missing device.
@@ -75,6 +76,7 @@ private:
     QList<cEspeakVoiceInfo> m_voices;
     cAudioOutput* m_output;
     std::shared_ptr<cWavWriter> m_wav;
+    cAudioTags m_wavTags;
     // Streams handed to the engine and not yet ended, oldest first.
     struct Unfinished {
         cSynthJob job;

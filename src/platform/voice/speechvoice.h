@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/voice/audioformat.h"
+
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -66,6 +68,8 @@ public:
     // to the audio output.
     virtual bool closeWavFile() = 0;
     virtual bool wavFileOpen() const = 0;
+    // The tags of the files opened from now on; a voice that writes none ignores them.
+    virtual void setWavTags(const cAudioTags& tags) { Q_UNUSED(tags) }
 
 Q_SIGNALS:
     // Position (0-based) and length in the text passed to speak().

@@ -1,13 +1,19 @@
 #pragma once
 
+#include "platform/voice/audioformat.h"
+
 #include <QFile>
 #include <QString>
 
 #include <cstdint>
+#include <memory>
 #include <mutex>
 
+class cSoundFileWriter;
+
 // A 22,050 Hz, 16-bit mono WAV file that the synthesis thread appends to while the UI
-// thread may close it; the sizes in the header are right once it is closed.
+// thread may close it; the sizes in the header are right once it is closed. A path ending
+// in .mp3, .ogg, .opus or .flac gets that kind of file instead, which has no size limit.
 class cWavWriter {
 public:
     static constexpr int SampleRate = 22050;
@@ -24,6 +30,8 @@ public:
     // tried without writing gigabytes.
     static qint64 configuredLimit();
 
+    // Tags for the files opened from now on.
+    void setTags(const cAudioTags& tags);
     // Creates or replaces the file; false when it cannot be written.
     bool open(const QString& path);
     // False when nothing was written: the file is closed (speech still being synthesised for
@@ -38,12 +46,20 @@ public:
     qint64 samplesWritten() const;
     qint64 maxFileBytes() const { return m_maxFileBytes; }
 
-    // The 44-byte header of a file holding dataBytes of samples.
-    static QByteArray header(quint32 dataBytes);
+    // The header of a file holding dataBytes of samples: 44 bytes, and the tags' chunk.
+    static QByteArray header(quint32 dataBytes, const QByteArray& infoChunk = {});
+    // The RIFF INFO list of the tags; empty when there are none.
+    static QByteArray infoChunk(const cAudioTags& tags);
 
 private:
+    qint64 headerBytes() const { return 44 + m_info.size(); }
+
     mutable std::mutex m_mutex;
     QFile m_file;
+    std::unique_ptr<cSoundFileWriter> m_encoder;
+    cAudioTags m_tags;
+    QByteArray m_info;
+    qint64 m_encodedSamples = 0;
     const qint64 m_maxFileBytes;
     quint32 m_dataBytes = 0;
     bool m_failed = false;
