@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <cmath>
+
 // The speech voice the Talker drives: a voice list, asynchronous speaking with a queue,
 // purge, pause and resume, rate, a leading pitch element, word and end-of-stream events,
 // audio outputs and a WAV file output. The espeak-ng voice implements it; tests use a fake.
@@ -44,6 +46,8 @@ public:
     // A new rate reaches the text being heard, from about the word being spoken.
     virtual int rate() const = 0;
     virtual bool setRate(int rate) = 0;
+    // The words a minute a rate stands for: 175 at 0, every step the tenth root of three.
+    static double wordsPerMinute(int rate) { return 175.0 * std::pow(3.0, rate / 10.0); }
 
     // Speech goes into a 22,050 Hz, 16-bit mono WAV file (created or replaced) until the
     // file is closed; false when the file cannot be created.
@@ -52,6 +56,9 @@ public:
     // to the audio output.
     virtual bool closeWavFile() = 0;
     virtual bool wavFileOpen() const = 0;
+    // Whether speech goes into a silent stand-in, because no audio device could be opened
+    // or the one playing failed; the reading goes on at the speed it would be heard.
+    virtual bool silentOutput() const { return false; }
 
 Q_SIGNALS:
     // Position (0-based) and length in the text passed to speak().
@@ -62,4 +69,7 @@ Q_SIGNALS:
     // The WAV file reached the largest size it can have and takes no more speech. Comes
     // before the end of the stream whose speech it refused.
     void wavFileFull();
+    // silentOutput() changed: found when speech is first handed to the output, or when a
+    // device fails or is found again.
+    void silentOutputChanged(bool silent);
 };
