@@ -104,6 +104,7 @@ frmMain::frmMain(Options options, QWidget* parent)
     buildControls();
     buildMenu();
     buildChaptersMenu();
+    buildStatusBar();
     connectUpdateControls();
     buildKeyMenus();
     // The design's inner area, with the menu bar above it.
@@ -335,6 +336,7 @@ bool frmMain::startUp()
     cmbEngine->setCurrentIndex(last);
     // Stored even when the list already showed it, as choosing it would.
     storeVoice(last);
+    connectStatusBar();
     // 14.
     if (m_splash) {
         m_splash->hide();

@@ -22,6 +22,7 @@ class QPushButton;
 class QTextEdit;
 class QTimer;
 class fSplash;
+class cReaderStatusBar;
 class fSHAREDUpdater;
 class LanguageMenu;
 
@@ -166,6 +167,15 @@ private:
     void buildChaptersMenu();
     void fillChaptersMenu();
     void goToChapter(qsizetype position);
+    // The status bar (frmMainStatus.cpp): the place in the book, the time left, the speed,
+    // the pitch and whether the audio is heard. Shown at most a few times a second.
+    void buildStatusBar();
+    void connectStatusBar();
+    void scheduleStatus();
+    void refreshStatus();
+    void statusSentence();
+    // A pause, resume or stop: the time until the next sentence was not spent reading.
+    void statusInterrupted();
 
     Options m_options;
     QTextEdit* RichTextBox1 = nullptr;
@@ -197,6 +207,7 @@ private:
     QLabel* lblPitch = nullptr;
     QMenu* mnuReading = nullptr;
     QMenu* mnuHelp = nullptr;
+    cReaderStatusBar* m_statusBar = nullptr;
 
     std::unique_ptr<clsTalker> m_talker;
     QPointer<fSplash> m_splash;
