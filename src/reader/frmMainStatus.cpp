@@ -71,7 +71,7 @@ public:
         area->setObjectName(QStringLiteral("statusFigures"));
         area->setProperty(cSharedLang::kNoTranslate, true);
         // Rows rather than cut texts in a narrow window or a long language.
-        auto* rows = new FlowLayout(area);
+        auto* rows = new FlowLayout(area, fontMetrics().averageCharWidth() * 3);
         rows->setContentsMargins(0, 0, 0, 0);
         for (QLabel** label : {&position, &chapter, &timeLeft, &speed, &pitch, &audio}) {
             *label = new QLabel(area);
