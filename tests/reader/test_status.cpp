@@ -8,6 +8,7 @@
 
 #include <QAccessible>
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QMenu>
@@ -18,6 +19,11 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+
+namespace {
+// Before the test program's QApplication exists: every window here is drawn at twice the size.
+const bool kDoubled = qputenv("QT_SCALE_FACTOR", "2");
+} // namespace
 
 // ---- The figures -------------------------------------------------------------------
 
@@ -269,6 +275,44 @@ TEST_F(StatusBar, SaysSoWhenTheVoiceReadsSilentlyInEveryLanguage)
     // A device found again.
     Q_EMIT m_voice->silentOutputChanged(false);
     expectHidden(*window, "lblStatusAudio");
+    window->ShutDown();
+}
+
+TEST_F(StatusBar, FitsTheSmallestWindowAtDoubleSizeInEveryLanguage)
+{
+    ASSERT_TRUE(kDoubled);
+    ASSERT_EQ(qApp->devicePixelRatio(), 2.0);
+    const QString book = halfHourBook();
+    auto window = start();
+    ASSERT_TRUE(m_started);
+    window->show();
+    ASSERT_TRUE(window->OpenDocument(book));
+    setCursor(*window, box(*window)->document()->characterCount() / 2);
+    for (int i = 0; i < 10; ++i)
+        child<QPushButton>(*window, "cmdSlower")->click();
+    Q_EMIT m_voice->silentOutputChanged(true);
+    for (const QString title : {"English", "Deutsch", "Español"}) {
+        SCOPED_TRACE(title.toStdString());
+        window->chooseLanguage(language(*window, title));
+        expectShown(*window, "lblStatusChapter",
+                    title == "English"   ? "Chapter: CHAPTER II"
+                    : title == "Deutsch" ? "Kapitel: CHAPTER II"
+                                         : "Capítulo: CHAPTER II");
+        window->resize(window->minimumSize());
+        for (int pass = 0; pass < 8; ++pass)
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        EXPECT_EQ(window->size(), window->minimumSize());
+        EXPECT_GT(box(*window)->height(), 0);
+        const QRect inside = window->rect();
+        for (QLabel* figure : window->statusBar()->findChildren<QLabel*>()) {
+            if (!figure->isVisibleTo(window.get()))
+                continue;
+            const QRect at(figure->mapTo(window.get(), QPoint(0, 0)), figure->size());
+            EXPECT_TRUE(inside.contains(at)) << figure->text().toStdString();
+            EXPECT_GE(figure->width(), figure->fontMetrics().horizontalAdvance(figure->text()))
+                << figure->text().toStdString();
+        }
+    }
     window->ShutDown();
 }
 
