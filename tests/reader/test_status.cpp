@@ -10,6 +10,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
@@ -313,6 +314,32 @@ TEST_F(StatusBar, FitsTheSmallestWindowAtDoubleSizeInEveryLanguage)
                 << figure->text().toStdString();
         }
     }
+    window->ShutDown();
+}
+
+TEST_F(StatusBar, FollowsTheReadingAFewTimesASecondNotAtEverySentence)
+{
+    const QString book = halfHourBook();
+    auto window = start();
+    ASSERT_TRUE(m_started);
+    window->show();
+    ASSERT_TRUE(window->OpenDocument(book));
+    child<QPushButton>(*window, "cmdRead")->click();
+    QLabel* position = label(*window, "lblStatusPosition");
+    // Half the book goes by, a quarter of a percent a sentence: shown at every sentence,
+    // the place would take fifty values.
+    QStringList seen;
+    QElapsedTimer clock;
+    clock.start();
+    for (int i = 0; i < 200; ++i) {
+        ASSERT_TRUE(m_voice->finishNext());
+        if (!seen.contains(position->text()))
+            seen << position->text();
+    }
+    EXPECT_LE(seen.size(), 2 + clock.elapsed() / 500) << seen.join(", ").toStdString();
+    // The last change is shown all the same.
+    expectShown(*window, "lblStatusPosition", "Position: 49%");
+    window->StopReading();
     window->ShutDown();
 }
 
