@@ -73,7 +73,8 @@ public:
         // Rows rather than cut texts in a narrow window or a long language.
         auto* rows = new FlowLayout(area, fontMetrics().averageCharWidth() * 3);
         rows->setContentsMargins(0, 0, 0, 0);
-        for (QLabel** label : {&position, &chapter, &timeLeft, &speed, &pitch, &audio}) {
+        // Missing sound first: it explains what the other figures cannot.
+        for (QLabel** label : {&audio, &position, &chapter, &timeLeft, &speed, &pitch}) {
             *label = new QLabel(area);
             rows->addWidget(*label);
         }
@@ -92,7 +93,7 @@ public:
     }
 
     // Only a change of text reaches screen readers.
-    static void show(QLabel* label, const QString& text)
+    static void setFigure(QLabel* label, const QString& text)
     {
         label->setText(text);
         label->setVisible(!text.isEmpty());
@@ -193,24 +194,25 @@ void frmMain::refreshStatus()
         figures.setRate(m_talker->TalkSpeed());
 
     const bool hasBook = length > 0;
-    cReaderStatusBar::show(
+    cReaderStatusBar::setFigure(
         bar.position,
         hasBook ? translated(QStringLiteral("Position: %1%")).arg(figures.percent()) : QString());
     const QString chapter = hasBook ? figures.chapter() : QString();
-    cReaderStatusBar::show(
+    cReaderStatusBar::setFigure(
         bar.chapter, chapter.isEmpty()
                          ? QString()
                          : translated(QStringLiteral("Chapter: %1")).arg(shortTitle(chapter)));
-    cReaderStatusBar::show(
+    cReaderStatusBar::setFigure(
         bar.timeLeft,
         hasBook ? translated(QStringLiteral("Time left: %1")).arg(duration(figures.secondsLeft()))
                 : QString());
-    cReaderStatusBar::show(bar.speed, translated(QStringLiteral("Speed: %1 words/min"))
-                                          .arg(cReadingStatus::wordsPerMinute(figures.rate())));
-    cReaderStatusBar::show(
+    cReaderStatusBar::setFigure(bar.speed,
+                                translated(QStringLiteral("Speed: %1 words/min"))
+                                    .arg(cReadingStatus::wordsPerMinute(figures.rate())));
+    cReaderStatusBar::setFigure(
         bar.pitch,
         translated(QStringLiteral("Pitch: %1")).arg(signedNumber(cmbPitch->currentText().toInt())));
-    cReaderStatusBar::show(
+    cReaderStatusBar::setFigure(
         bar.audio,
         bar.silent ? translated(QStringLiteral("No audio output: reading silently")) : QString());
 }
