@@ -10,9 +10,9 @@ PARLO_PACKAGES=(
     libespeak-ng-dev espeak-ng
     libcurl4-openssl-dev libzip-dev
     libgtest-dev libgmock-dev
-    pulseaudio xvfb xauth
+    pulseaudio xvfb xauth dbus-daemon playerctl
     python3 python3-pyftpdlib tinyproxy sox curl openssl
-    fonts-dejavu-core
+    fonts-dejavu-core gnome-icon-theme
     librsvg2-bin desktop-file-utils appstream man-db groff strace procps file bsdextrautils dpkg-dev
 )
 

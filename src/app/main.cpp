@@ -8,6 +8,7 @@
 #include "reader/cTerminationWatcher.h"
 #include "reader/fSplash.h"
 #include "reader/frmMain.h"
+#include "reader/themeicons.h"
 #include "settings/lang.h"
 
 #include <QApplication>
@@ -120,6 +121,7 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("parlo"));
     QApplication::setApplicationVersion(QStringLiteral(PARLO_VERSION_STRING));
     QApplication::setWindowIcon(QIcon(fSplash::picture(QSize(64, 64), 1.0)));
+    ThemeIcons::prepare();
     cWidgetPrompt prompt;
     prompt.translateWindow = [](QWidget* window) { cSharedLang::instance().TranslateForm(window); };
     cUserPrompt::install(&prompt);
@@ -138,6 +140,8 @@ int main(int argc, char** argv)
         return 1;
     }
     window.show();
+    // Books beyond the first (a file manager opens several at once) wait in the recent books.
+    window.offerRecentBooks(command.otherDocuments);
     // The document is opened once the window is up, so the user sees it while it loads.
     QTimer::singleShot(0, &window, [&] { window.openFromCommandLine(command.document); });
     const int result = window.isShutDown() ? 0 : app.exec();

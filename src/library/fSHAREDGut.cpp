@@ -20,6 +20,8 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
 #include <QSignalBlocker>
 #include <QTreeView>
 #include <QUrl>
@@ -38,10 +40,12 @@ template <typename Widget> Widget* named(Widget* widget, const char* name, const
     return widget;
 }
 
+// Screen readers name a button by its caption, in whatever language it is shown.
 QPushButton* button(QWidget* parent, const char* name, const QString& caption,
                     const QString& tip = {})
 {
-    auto* b = named(new QPushButton(caption, parent), name, QString(caption).remove(u'&'));
+    auto* b = new QPushButton(caption, parent);
+    b->setObjectName(QString::fromLatin1(name));
     b->setToolTip(tip);
     b->setAutoDefault(false);
     return b;
@@ -234,11 +238,23 @@ void fSHAREDGut::buildControls()
     filter->addWidget(caption(this, QStringLiteral("L&anguage:"), cboLanguage));
     filter->addWidget(cboLanguage);
 
-    auto* layout = new QVBoxLayout(this);
+    // Magnified on a small screen the controls need more room than there is: the window
+    // then scrolls, and every control stays within reach.
+    auto* content = new QWidget(this);
+    content->setObjectName(QStringLiteral("content"));
+    auto* scroll = new QScrollArea(this);
+    scroll->setObjectName(QStringLiteral("scroll"));
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->addWidget(scroll);
+    auto* layout = new QVBoxLayout(content);
     layout->addLayout(top);
     layout->addLayout(filter);
     layout->addWidget(ListView1, 1);
     layout->addLayout(bottom);
+    scroll->setWidget(content);
 
     setTabOrder(txtSearch, cmdFind);
     setTabOrder(cmdFind, cmdFindNext);
@@ -306,6 +322,8 @@ void fSHAREDGut::buildControls()
     });
 
     resize(fontMetrics().horizontalAdvance(u'x') * 130, fontMetrics().height() * 48);
+    if (const QScreen* shown = screen())
+        resize(size().boundedTo(shown->availableGeometry().size() * 0.9));
 }
 
 void fSHAREDGut::Form_Load()

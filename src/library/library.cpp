@@ -29,6 +29,7 @@ const QString kOzMarker = QStringLiteral("*PG-OZ*");
 constexpr qint64 kErrorPageLimit = 5000;
 constexpr int kFriendlyNameBytes = 200;
 int g_timerInterval = 1000;
+const QString kUpToDate = QStringLiteral("The catalogue is up to date: the site has no newer one.");
 
 QString australiaURL()
 {
@@ -47,10 +48,16 @@ void cLibraryView::letEventsRun()
 class cLibrary::Report : public cCatalogueReport {
 public:
     explicit Report(cLibraryView& view) : m_view(view) {}
-    void status(const QString& text) override { m_view.status(text); }
-    void lineStatus(const QString& text, int line, int lineCount) override
+    void status(const QString& text) override
     {
-        m_view.status(text);
+        m_view.status(cSharedLang::instance().GetTranslation(text));
+    }
+    void lineStatus(const QString&, int line, int lineCount) override
+    {
+        m_view.status(cSharedLang::instance()
+                          .GetTranslation(QStringLiteral("Line %1 of %2"))
+                          .arg(line)
+                          .arg(lineCount));
         if (lineCount > 0)
             m_view.progress(int(qint64(line) * 100 / lineCount));
     }
@@ -276,6 +283,7 @@ void cLibrary::cmdUpdateCat_Click()
 void cLibrary::downloadCsv()
 {
     m_stage = kCsvStage;
+    m_csvUnchanged = false;
     DownloadURL = csvUrl();
     m_localFile = programFile(cCatalogueBuilder::kCsv);
     DownloadFile(true);
@@ -304,10 +312,15 @@ void cLibrary::Timer1_Timer()
             // A catalogue of the Australian site from an earlier chain is not one of ours now.
             QFile::remove(programFile(cCatalogueBuilder::kAustralian));
             [[fallthrough]];
-        case 3:
+        case 3: {
             m_stage = 0;
-            Q_EMIT chainFinished(rebuildCatalogue());
+            const int records = rebuildCatalogue();
+            // Rebuilt from the same file: the user learns that nothing new came.
+            if (records >= 0 && m_csvUnchanged && !IncludeAustralia)
+                m_view.status(translate(kUpToDate));
+            Q_EMIT chainFinished(records);
             break;
+        }
         default:
             break;
         }
@@ -465,11 +478,14 @@ void cLibrary::InetForm_Progress(float percent)
 
 void cLibrary::InetForm_DownloadFinished()
 {
+    // Asked before the download window goes.
+    const bool unchanged = m_stage == kCsvStage && m_inetForm && m_inetForm->NotModified();
     DownloadCompleted();
     // An error page in place of the file is a failure, and the status line keeps saying so.
     if (DownloadFailed)
         return;
-    m_view.status(translate(QStringLiteral("Download finished")));
+    m_csvUnchanged = unchanged;
+    m_view.status(translate(unchanged ? kUpToDate : QStringLiteral("Download finished")));
     DownloadDone = true;
 }
 

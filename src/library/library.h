@@ -144,5 +144,6 @@ private:
     int m_stage = 0;
     int m_lastStatus = 0; // the HTTP status of the last failed transfer
     bool IncludeAustralia = false;
-    QStringList m_unpacked; // the members of the last archive, relative to BookFolder
+    bool m_csvUnchanged = false; // the site answered that its CSV is the one we have
+    QStringList m_unpacked;      // the members of the last archive, relative to BookFolder
 };

@@ -27,6 +27,12 @@ const QString kModule = QStringLiteral("fSHAREDInternet");
 constexpr int kTimeoutTicks = 60;
 int g_tickInterval = 1000;
 
+// The texts that reach a status line, in the user's language.
+QString said(const QString& english)
+{
+    return cSharedLang::instance().GetTranslation(english);
+}
+
 QString kb(qint64 bytes)
 {
     return QString::number(double(bytes) / 1024.0, 'f', 2);
@@ -69,13 +75,13 @@ QString stateStatus(int state)
 {
     switch (state) {
     case TransferState::ResolvingHost:
-        return QStringLiteral("Resolving host");
+        return said(QStringLiteral("Resolving host"));
     case TransferState::HostResolved:
-        return QStringLiteral("Resolved host");
+        return said(QStringLiteral("Resolved host"));
     case TransferState::Connecting:
-        return QStringLiteral("Connecting");
+        return said(QStringLiteral("Connecting"));
     case TransferState::Connected:
-        return QStringLiteral("Connected");
+        return said(QStringLiteral("Connected"));
     default:
         return {};
     }
@@ -167,7 +173,8 @@ bool fSHAREDInternet::retryWhenBusy()
     if (m_busyRetried) {
         endTransfer();
         const QString message =
-            QStringLiteral("The server is busy (HTTP %1). Please try again later.").arg(status);
+            said(QStringLiteral("The server is busy (HTTP %1). Please try again later."))
+                .arg(status);
         Q_EMIT Status(message);
         Q_EMIT DownloadError(message);
         return true;
@@ -175,7 +182,9 @@ bool fSHAREDInternet::retryWhenBusy()
     m_busyRetried = true;
     const int wait = retryAfterSeconds(Inet1.GetHeader(QStringLiteral("Retry-After")),
                                        QDateTime::currentDateTimeUtc());
-    Q_EMIT Status(QStringLiteral("Server busy, trying again in %1 seconds").arg(wait));
+    Q_EMIT Status(wait == 1
+                      ? said(QStringLiteral("Server busy, trying again in 1 second"))
+                      : said(QStringLiteral("Server busy, trying again in %1 seconds")).arg(wait));
     // The clock that gives up on a silent transfer waits too.
     Timer1.stop();
     m_busyWait.start(wait * 1000);
@@ -250,7 +259,7 @@ bool fSHAREDInternet::startTransfer(const QString& url, const QString& target)
         break;
     case TransferError::StillExecuting:
         cSHAREDSubs::instance().NormalMouse();
-        transferFailed(QStringLiteral("Download failed. Please try again."));
+        transferFailed(said(QStringLiteral("Download failed. Please try again.")));
         break;
     default:
         transferFailed(Inet1.ResponseInfo());
@@ -267,7 +276,7 @@ void fSHAREDInternet::DownloadFile(const QString& sUrl, const QString& Filename,
         // Nothing can be fetched: the caller hears of a failure, never of a finished file.
         cSharedFileSubs::instance().EraseFile(Filename);
         endTransfer();
-        Q_EMIT DownloadError(QStringLiteral("No internet transfer available"));
+        Q_EMIT DownloadError(said(QStringLiteral("No internet transfer available")));
         Q_EMIT NoInternet();
         return;
     }
@@ -295,7 +304,7 @@ void fSHAREDInternet::DownloadFile(const QString& sUrl, const QString& Filename,
     }
     const FtpAddress ftp = ftpAddress(sUrl);
     if (ftp.host.isEmpty()) {
-        transferFailed(QStringLiteral("No address specified"));
+        transferFailed(said(QStringLiteral("No address specified")));
         return;
     }
     m_ftp = true;
@@ -377,7 +386,7 @@ void fSHAREDInternet::Inet1_StateChanged(int state)
         switch (Inet1.errorNumber()) {
         case TransferError::TimedOut:
             cSHAREDSubs::instance().NormalMouse();
-            transferFailed(QStringLiteral("Download timed out. Please try again."));
+            transferFailed(said(QStringLiteral("Download timed out. Please try again.")));
             return;
         case TransferError::RequestFailedRetry:
             if (!m_retried) {
@@ -401,8 +410,8 @@ void fSHAREDInternet::Inet1_StateChanged(int state)
         onProgress(Inet1.bytesReceived());
         endTransfer();
         Q_EMIT Status(NotModified()
-                          ? QStringLiteral("Not changed since the last download")
-                          : QStringLiteral("Downloaded %1 kb (100%)").arg(kb(m_received)));
+                          ? said(QStringLiteral("Not changed since the last download"))
+                          : said(QStringLiteral("Downloaded %1 kb (100%)")).arg(kb(m_received)));
         Q_EMIT DownloadFinished();
         break;
     default:
@@ -417,23 +426,24 @@ void fSHAREDInternet::onProgress(qint64 received)
     if (received > 0 && !m_downloading) {
         m_downloading = true;
         if (!SuppressAllButErrors)
-            Q_EMIT Status(QStringLiteral("Downloading"));
+            Q_EMIT Status(said(QStringLiteral("Downloading")));
     }
     if (SuppressAllButErrors || SuppressAllButDLAndErrors)
         return;
     if (m_size > 0) {
         const int percent = int(std::lround(double(received) / double(m_size) * 100.0));
         if (m_getSize)
-            ReportProgress(QStringLiteral("%1 kb of %2 kb (%3%)")
+            ReportProgress(said(QStringLiteral("%1 kb of %2 kb (%3%)"))
                                .arg(std::lround(double(received) / 1024.0))
                                .arg(std::lround(double(m_size) / 1024.0))
                                .arg(percent),
                            float(percent));
         else
-            ReportProgress(
-                QStringLiteral("%1 kb downloaded").arg(std::lround(double(received) / 1024.0)), 0);
+            ReportProgress(said(QStringLiteral("%1 kb downloaded"))
+                               .arg(std::lround(double(received) / 1024.0)),
+                           0);
     } else {
-        ReportProgress(QStringLiteral("Downloaded %1kb").arg(kb(received)), 100);
+        ReportProgress(said(QStringLiteral("Downloaded %1kb")).arg(kb(received)), 100);
     }
 }
 
@@ -454,14 +464,14 @@ void fSHAREDInternet::Timer1_Timer()
     if (m_ticks <= kTimeoutTicks)
         return;
     // One error ends the transfer; what it wrote goes with it.
-    transferFailed(QStringLiteral("Transfer timed out"));
+    transferFailed(said(QStringLiteral("Transfer timed out")));
 }
 
 void fSHAREDInternet::Cancel()
 {
     Inet1.Cancel();
     endTransfer();
-    Q_EMIT Progress(0, QStringLiteral("Download cancelled"));
+    Q_EMIT Progress(0, said(QStringLiteral("Download cancelled")));
     Q_EMIT DownloadCancelled();
 }
 
@@ -480,5 +490,5 @@ void fSHAREDInternet::CancelDownload()
     if (!m_localFile.isEmpty() && QFile::exists(m_localFile))
         cSharedFileSubs::instance().EraseFile(m_localFile);
     endTransfer();
-    Q_EMIT DownloadError(QStringLiteral("Download cancelled"));
+    Q_EMIT DownloadError(said(QStringLiteral("Download cancelled")));
 }

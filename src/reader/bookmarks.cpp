@@ -98,12 +98,7 @@ void cBookmarks::storebookmark(const QString& documentPath, qint32 position)
 {
     if (documentPath.isEmpty())
         return;
-    initialiseifnecessary();
-    const QString name = nameKey(documentPath);
-    if (name.isEmpty())
-        return;
-    remember(name, QVariant::fromValue<qint32>(position));
-    remember(pathKey(documentPath), QVariant::fromValue<qint32>(position));
+    rememberFor(documentPath, QString(), QVariant::fromValue<qint32>(position));
 }
 
 qint32 cBookmarks::retrievebookmark(const QString& documentPath)
@@ -128,6 +123,29 @@ qint32 cBookmarks::retrievebookmark(const QString& documentPath)
     return position < 0 ? 0 : qint32(position);
 }
 
+void cBookmarks::storespeech(const QString& documentPath, const cSpeechChoice& choice)
+{
+    const QString value = choice.toText();
+    // A voice name cannot hold a line break in the file; the book then keeps none.
+    if (value.contains(u'\r') || value.contains(u'\n'))
+        return;
+    rememberFor(documentPath, speechKey(QString()), value);
+}
+
+std::optional<cSpeechChoice> cBookmarks::retrievespeech(const QString& documentPath)
+{
+    initialiseifnecessary();
+    // Found as the bookmark is: by path first, then by name for a moved book.
+    for (const QString& key : {pathKey(documentPath), nameKey(documentPath)}) {
+        if (key.isEmpty() || !m_store.IsSettingPresent(speechKey(key)))
+            continue;
+        if (auto choice =
+                cSpeechChoice::fromText(m_store.RetrieveSetting(speechKey(key)).toString()))
+            return choice;
+    }
+    return std::nullopt;
+}
+
 QString cBookmarks::nameKey(const QString& documentPath)
 {
     return withoutUnstorable(cSharedFileSubs::FileOnly(QString(documentPath).remove('"')))
@@ -140,6 +158,19 @@ QString cBookmarks::pathKey(const QString& documentPath)
     if (path.isEmpty())
         return {};
     return withoutUnstorable(QDir::cleanPath(QFileInfo(path).absoluteFilePath()));
+}
+
+void cBookmarks::rememberFor(const QString& documentPath, const QString& prefix,
+                             const QVariant& value)
+{
+    if (documentPath.isEmpty())
+        return;
+    initialiseifnecessary();
+    const QString name = nameKey(documentPath);
+    if (name.isEmpty())
+        return;
+    remember(prefix + name, value);
+    remember(prefix + pathKey(documentPath), value);
 }
 
 void cBookmarks::remember(const QString& key, const QVariant& value)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "settings/readermemory.h"
 #include "settings/settings.h"
 
 #include <QSet>
@@ -16,6 +17,10 @@
 // each store also keeps an entry under the document's full path. A lookup prefers that one
 // and falls back to the file name for a path with no entry of its own: a book moved or
 // copied elsewhere, or one bookmarked before paths were kept.
+//
+// Beside each bookmark the speech the book was last read with is kept under "VOICE:" and
+// the same two names. Those entries are new names, so a version that knows nothing of them
+// still finds the places where they have always been, and keeps these entries when it saves.
 class cBookmarks {
 public:
     cBookmarks() = default;
@@ -30,6 +35,9 @@ public:
     void storebookmark(const QString& documentPath, qint32 position);
     // 0 for a document never seen, and for a value that is no usable position.
     qint32 retrievebookmark(const QString& documentPath);
+    void storespeech(const QString& documentPath, const cSpeechChoice& choice);
+    // Nothing for a document whose speech was never kept.
+    std::optional<cSpeechChoice> retrievespeech(const QString& documentPath);
 
     bool Initialised() const { return m_initialised; }
     QString BookmarkFile() const { return m_bookmarkFile; }
@@ -40,8 +48,11 @@ public:
     // name) are left out, so a bookmark is found under the name it was stored with.
     static QString nameKey(const QString& documentPath);
     static QString pathKey(const QString& documentPath);
+    static QString speechKey(const QString& bookmarkKey) { return "VOICE:" + bookmarkKey; }
 
 private:
+    // Under the document's name and its path, each with the prefix in front.
+    void rememberFor(const QString& documentPath, const QString& prefix, const QVariant& value);
     void remember(const QString& key, const QVariant& value);
     bool storedThisRun(const QString& key) const;
 

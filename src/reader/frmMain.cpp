@@ -8,6 +8,7 @@
 #include "reader/fAbout.h"
 #include "reader/fSplash.h"
 #include "reader/flowlayout.h"
+#include "reader/themeicons.h"
 #include "settings/lang.h"
 #include "settings/langmenu.h"
 #include "settings/settings.h"
@@ -107,6 +108,7 @@ frmMain::frmMain(Options options, QWidget* parent)
     buildStatusBar();
     connectUpdateControls();
     buildKeyMenus();
+    buildMemory();
     // The design's inner area, with the menu bar above it.
     resize(px(9024), px(5400) + menuBar()->sizeHint().height());
 }
@@ -347,16 +349,27 @@ bool frmMain::startUp()
     m_minHeight = kSmallest.height();
     m_minWidth = kSmallest.width();
     setMinimumSize(kSmallest);
+    restoreMemory();
     // 16.
     log(QStringLiteral("Startup Complete"));
     createUpdater();
+    connectMediaControls();
     return true;
 }
 
 void frmMain::replaceSymbolFonts()
 {
-    // The buttons show words and the theme's icons, never symbol-font letters.
+    // The buttons show words and the theme's icons, never symbol-font letters; where the
+    // theme has no icon, the old plain captions stand in for it beside the word.
     log(QStringLiteral("Webdings font not found. Changing button text."));
+    const std::pair<QPushButton*, const char*> stand[] = {
+        {cmdSlower, "<<"},     {cmdFaster, ">>"}, {cmdFontBigger, "+"},
+        {cmdFontSmaller, "-"}, {cmdAbout, "?"},   {cmdQuit, "X"},
+    };
+    for (const auto& [button, text] : stand) {
+        if (button->icon().isNull())
+            button->setIcon(ThemeIcons::textIcon(QString::fromLatin1(text)));
+    }
 }
 
 void frmMain::startUpFailed(const Failure& failure)
@@ -404,13 +417,17 @@ void frmMain::StopReading()
     QTextCursor cursor = RichTextBox1->textCursor();
     cursor.setPosition(cursor.selectionStart());
     RichTextBox1->setTextCursor(cursor);
+    m_skipTarget = -1;
+    Q_EMIT readingStopped();
     cSHAREDSubs::instance().NormalMouse();
     cSHAREDDelay::instance().DoEventss();
 }
 
 void frmMain::saveState()
 {
+    rememberWindow();
     storeBookmark();
+    storeBookSpeech();
     mSharedBookmarks::savebookmarks();
     cSHAREDSettings::shared().SaveSettings(cSHAREDSettings::sharedFilename());
 }
@@ -495,10 +512,13 @@ void frmMain::cmbEngine_Click(int index)
 
 void frmMain::storeVoice(int index)
 {
-    cSHAREDSettings::shared().StoreSetting(QStringLiteral("LASTENGINE"), index);
-    // By name too: the index alone means another voice once the list's order changes.
-    cSHAREDSettings::shared().StoreSetting(QStringLiteral("LastEngineName"),
-                                           m_talker->voiceList().value(index));
+    // A book's own voice is no choice to keep for the next run.
+    if (!m_applyingSpeech) {
+        cSHAREDSettings::shared().StoreSetting(QStringLiteral("LASTENGINE"), index);
+        // By name too: the index alone means another voice once the list's order changes.
+        cSHAREDSettings::shared().StoreSetting(QStringLiteral("LastEngineName"),
+                                               m_talker->voiceList().value(index));
+    }
     m_talker->SelectVoice(index);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "reader/readingcontroller.h"
+#include "reader/skipping.h"
 #include "speech/clstalker.h"
 
 #include <QMainWindow>
@@ -25,6 +26,8 @@ class fSplash;
 class cReaderStatusBar;
 class fSHAREDUpdater;
 class LanguageMenu;
+class cMprisPlayer;
+struct cSpeechChoice;
 
 // The reader window: the document, the panel of reading controls below it and the
 // Settings menu. It starts the program's services behind a splash window and ends the
@@ -53,6 +56,8 @@ public:
     bool startUp();
     // A document named on the command line: opened and read at once.
     void openFromCommandLine(const QString& document);
+    // Books named after the first one on the command line: offered as recent books.
+    void offerRecentBooks(const QStringList& books);
 
     void StopReading();
     // Saves the place, bookmarks and settings, closes every window and ends the program.
@@ -84,6 +89,8 @@ public:
 
 Q_SIGNALS:
     void shutDownFinished();
+    // A reading was stopped, by the user or by the window itself.
+    void readingStopped();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -126,7 +133,7 @@ private:
     void log(const QString& text);
     void cmdRead_Click();
     // Steps 2 to 7 of a reading; false when it could not be started.
-    bool startReading();
+    bool startReading(bool topNearEnd = true);
     void cmdPause_Click();
     void cmdLoad_Click();
     void cmdReload_Click();
@@ -167,6 +174,33 @@ private:
     void buildChaptersMenu();
     void fillChaptersMenu();
     void goToChapter(qsizetype position);
+    // Skipping by sentence and paragraph (frmMainSkipping.cpp).
+    void buildSkipMenu();
+    void refreshSkipTexts();
+    void skip(cSkipPlaces::Step step);
+    // Reads on from a 0-based position, keeping it even in the last few characters.
+    void readFrom(int position);
+    // A resume after skips while paused reads from the new place; false when none is due.
+    bool resumeAtSkip();
+    // Media keys and the desktop's media controls (frmMainMedia.cpp).
+    void connectMediaControls();
+    void showMediaState();
+    void showMediaTrack(const QString& sentence);
+
+    // What the window keeps between runs (frmMainMemory.cpp): the speech last chosen and
+    // each book's own, the text size, the window's place and the recent books.
+    void buildMemory();
+    void restoreMemory();
+    void rememberWindow();
+    void bookShown(const QString& file, bool readOk);
+    void storeBookSpeech();
+    void rememberFontSize(qreal pointSize);
+    void speechChosen();
+    void applySpeech(const cSpeechChoice& choice);
+    cSpeechChoice currentSpeech() const;
+    void fillVariants();
+    void fillRecentMenu();
+    void openRecent(const QString& path);
     // The status bar (frmMainStatus.cpp): the place in the book, the time left, the speed,
     // the pitch and whether the audio is heard. Shown at most a few times a second.
     void buildStatusBar();
@@ -207,6 +241,17 @@ private:
     QLabel* lblPitch = nullptr;
     QMenu* mnuReading = nullptr;
     QMenu* mnuHelp = nullptr;
+    QList<QAction*> m_skipActions;
+    cMprisPlayer* m_media = nullptr;
+    QComboBox* cmbVariant = nullptr;
+    QLabel* lblVariant = nullptr;
+    QMenu* mnuRecent = nullptr;
+    // Set while a book's own speech is put in place: that is no choice of the user's.
+    bool m_applyingSpeech = false;
+    // Choices are remembered once start-up has put the stored ones in place.
+    bool m_speechRestored = false;
+    // The speed last set, for the book's entry once the Talker is gone at shutdown.
+    int m_rateSeen = 0;
     cReaderStatusBar* m_statusBar = nullptr;
 
     std::unique_ptr<clsTalker> m_talker;
@@ -225,6 +270,11 @@ private:
     QProgressDialog* m_wavProgress = nullptr;
     qint64 m_lastRepaint = 0;
     bool m_isPaused = false;
+    // Where a resume reads from after skips made while paused; -1 when none was made.
+    int m_skipTarget = -1;
+    // The book's title as media controls show it, found once per book.
+    QString m_mediaBookFile;
+    QString m_mediaBook;
     bool m_webdings = false;
     bool m_startedUp = false;
     bool m_shutDown = false;

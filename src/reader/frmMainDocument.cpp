@@ -135,6 +135,7 @@ bool frmMain::OpenDocument(const QString& path)
     if (m_talker && m_talker->isBusy())
         StopReading();
     storeBookmark();
+    storeBookSpeech();
     // Until the new book shows, the box holds no place worth keeping: a shutdown meanwhile
     // keeps the stored ones.
     m_currentFile.clear();
@@ -166,6 +167,7 @@ bool frmMain::OpenDocument(const QString& path)
     cursor.setPosition(mark != 0 && mark <= length ? mark : 0);
     RichTextBox1->setTextCursor(cursor);
     m_shownAt = cursor.position();
+    bookShown(file, readOk);
     RichTextBox1->ensureCursorVisible();
     setWindowTitle("Parlo - " + cSharedFileSubs::FileOnly(file));
     cSHAREDSubs::instance().NormalMouse();
@@ -236,6 +238,7 @@ void frmMain::changeFontSize(int step)
         QTextCharFormat format;
         format.setFontPointSize(size);
         all.mergeCharFormat(format);
+        rememberFontSize(size);
     }
     RichTextBox1->setTextCursor(all);
 }

@@ -67,6 +67,7 @@ void frmMain::buildKeyMenus()
     say->setObjectName(QStringLiteral("mnuSaySentence"));
     say->setShortcut(K(Qt::CTRL | Qt::SHIFT | Qt::Key_Space));
     connect(say, &QAction::triggered, this, &frmMain::announceSentence);
+    buildSkipMenu();
     mnuReading->addSeparator();
     addFor(mnuReading, cmdLoad, "mnuLoad", standard(K::Open, K(Qt::CTRL | Qt::Key_O)));
     addFor(mnuReading, cmdReload, "mnuReload", {K(Qt::Key_F5)});
@@ -132,6 +133,7 @@ void frmMain::refreshKeyTexts()
     }
     // The voice list keeps the engine's own names, so translation passes it over.
     cmbEngine->setToolTip(lang.GetTranslation(QStringLiteral("Select a voice")));
+    refreshSkipTexts();
     showPaused();
 }
 

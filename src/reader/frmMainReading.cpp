@@ -69,7 +69,7 @@ void frmMain::cmdRead_Click()
         StopReading();
 }
 
-bool frmMain::startReading()
+bool frmMain::startReading(bool topNearEnd)
 {
     if (!m_talker)
         return false;
@@ -77,7 +77,7 @@ bool frmMain::startReading()
     // Where a selection starts, whichever way it was made.
     const int cursorAt = RichTextBox1->textCursor().selectionStart();
     const cReadingController::Start start =
-        m_reading.begin(text, cursorAt, m_talker->sentenceEnds());
+        m_reading.begin(text, cursorAt, m_talker->sentenceEnds(), topNearEnd);
     if (start.cursor != cursorAt) {
         QTextCursor top(RichTextBox1->document());
         RichTextBox1->setTextCursor(top);
@@ -95,6 +95,8 @@ void frmMain::cmdPause_Click()
         showPaused();
         return;
     }
+    if (m_isPaused && resumeAtSkip())
+        return;
     if (m_isPaused) {
         m_isPaused = false;
         m_talker->Continue();

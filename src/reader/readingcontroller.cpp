@@ -56,13 +56,13 @@ int FindSentenceEnd(QStringView text, int start, const cSentenceEnds& ends, int 
 }
 
 cReadingController::Start cReadingController::begin(const QString& text, int cursor,
-                                                    const cSentenceEnds& ends)
+                                                    const cSentenceEnds& ends, bool topNearEnd)
 {
     m_text = text;
     m_ends = ends;
     const int n = int(text.size());
     int p = qBound(0, cursor, n);
-    if (p >= n - 5)
+    if (topNearEnd && p >= n - 5)
         p = 0;
     Start start;
     start.cursor = p;

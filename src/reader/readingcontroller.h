@@ -31,7 +31,9 @@ public:
     // A reading from the cursor of `text`. A cursor in the last five characters starts
     // again from the top. The Talker gets the text from the character before the cursor.
     // `ends` must be those the Talker's store cuts with, so the highlight keeps step.
-    Start begin(const QString& text, int cursor, const cSentenceEnds& ends = {});
+    // A skip to the last sentence reads that sentence: topNearEnd false keeps the cursor.
+    Start begin(const QString& text, int cursor, const cSentenceEnds& ends = {},
+                bool topNearEnd = true);
     // The next piece spoken: the range to select, and the step to the following sentence.
     Range next();
 

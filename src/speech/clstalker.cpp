@@ -309,6 +309,28 @@ int clsTalker::TalkSpeed() const
     return m_voice ? m_voice->rate() : 0;
 }
 
+void clsTalker::SetTalkSpeed(int rate)
+{
+    const int delta = std::clamp(rate, -10, 10) - TalkSpeed();
+    if (delta != 0)
+        ChangeRate(delta);
+}
+
+QList<cVoiceVariant> clsTalker::variantList() const
+{
+    return m_voice ? m_voice->variants() : QList<cVoiceVariant>();
+}
+
+bool clsTalker::SelectVariant(const QString& key)
+{
+    return m_voice && m_voice->selectVariant(key);
+}
+
+QString clsTalker::currentVariant() const
+{
+    return m_voice ? m_voice->currentVariant() : QString();
+}
+
 void clsTalker::SetPitchTag(int pitch)
 {
     m_pitchTag = QStringLiteral("<pitch middle=\"%1\"> ").arg(pitch);

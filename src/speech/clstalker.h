@@ -49,6 +49,12 @@ public:
     // Puts "<pitch middle="p"> " in front of every piece spoken from now on.
     void ChangePitch(int pitch);
     int TalkSpeed() const;
+    // Beyond the described interface: a stored speed (-10 .. 10, kept within), and the
+    // voice's variants (an empty key for the voice's own sound).
+    void SetTalkSpeed(int rate);
+    QList<cVoiceVariant> variantList() const;
+    bool SelectVariant(const QString& key);
+    QString currentVariant() const;
     // Speaks the text as it stands: no pronunciations, no clean-up, no SpeakingSentence.
     void Say(const QString& text);
     bool SetOutput(int index, Failure& failure);

@@ -231,4 +231,57 @@ TEST_F(Bookmarks, TheProgramWideModuleServesTheReader)
     EXPECT_TRUE(mSharedBookmarks::instance().BookmarkFile().endsWith("/BookMarks.ini"));
 }
 
+TEST_F(Bookmarks, EachBooksSpeechIsKeptBesideItsPlaceAndSurvivesARestart)
+{
+    auto first = newRun();
+    EXPECT_FALSE(first->retrievespeech("/books/emma.txt"));
+    first->storebookmark("/books/emma.txt", 125);
+    const cSpeechChoice emma{"Chinese (Mandarin, latin as English)", "f3", 4, -2};
+    first->storespeech("/books/emma.txt", emma);
+    first->storebookmark("/books/other/notes.txt", 9);
+    first->storespeech("/books/other/notes.txt", {"Voice B", "", -3, 0});
+    first->savebookmarks();
+
+    auto second = newRun();
+    EXPECT_EQ(second->retrievebookmark("/books/emma.txt"), 125);
+    EXPECT_EQ(second->retrievespeech("/books/emma.txt"), emma);
+    // A moved book takes its name's speech, as it takes its name's place.
+    EXPECT_EQ(second->retrievespeech("/elsewhere/Emma.txt"), emma);
+    EXPECT_EQ(second->retrievespeech("/books/other/notes.txt")->voice, "Voice B");
+    EXPECT_FALSE(second->retrievespeech("/books/never.txt"));
+}
+
+TEST_F(Bookmarks, OlderVersionsStillFindThePlacesInTheNewFileAndTheNewReadsTheOld)
+{
+    // A file from before speech was kept: places found, no speech.
+    writeBytes(file(), "EMMA.TXT, 125 \r\n/books/emma.txt, 125 \r\nMOBY DICK.TXT,12\r\n");
+    auto run = newRun();
+    EXPECT_EQ(run->retrievebookmark("/books/emma.txt"), 125);
+    EXPECT_EQ(run->retrievebookmark("/x/Moby Dick.txt"), 12);
+    EXPECT_FALSE(run->retrievespeech("/books/emma.txt"));
+    run->storespeech("/books/emma.txt", {"Voice A", "m3", 2, 1});
+    run->storebookmark("/x/Moby Dick.txt", 40);
+    run->storespeech("/x/Moby Dick.txt", {"Voice C", "", 0, 0});
+    run->savebookmarks();
+
+    // The places are the lines they always were, in their places; the speech comes after.
+    const QByteArray bytes = readBytes(file());
+    EXPECT_TRUE(
+        bytes.startsWith("EMMA.TXT, 125 \r\n/BOOKS/EMMA.TXT, 125 \r\nMOBY DICK.TXT, 40 \r\n"))
+        << bytes.constData();
+    EXPECT_TRUE(bytes.contains("VOICE:/BOOKS/EMMA.TXT,2,1,m3,Voice A\r\n")) << bytes.constData();
+    // How a version that knows nothing of speech reads the file: the settings store and
+    // the two names of a bookmark.
+    cSHAREDSettings old;
+    old.LoadSettings(file());
+    EXPECT_EQ(old.RetrieveSetting("/books/emma.txt", 0).toString().trimmed().toInt(), 125);
+    EXPECT_EQ(old.RetrieveSetting("EMMA.TXT", 0).toString().trimmed().toInt(), 125);
+    EXPECT_EQ(old.RetrieveSetting("MOBY DICK.TXT", 0).toString().trimmed().toInt(), 40);
+    // Such a version saving the file keeps what it did not understand.
+    old.StoreSetting("EMMA.TXT", 130);
+    ASSERT_TRUE(old.SaveSettings(file()));
+    auto next = newRun();
+    EXPECT_EQ(next->retrievespeech("/books/emma.txt")->variant, "m3");
+}
+
 } // namespace

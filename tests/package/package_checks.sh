@@ -3,6 +3,7 @@
 #   package_checks.sh desktop FILE.desktop
 #   package_checks.sh metainfo FILE.metainfo.xml
 #   package_checks.sh man PAGE.1 PARLO_BINARY
+#   package_checks.sh man-warnings PAGE.1
 #   package_checks.sh install BUILD_DIR SOURCE_DIR VERSION
 #   package_checks.sh deb BUILD_DIR VERSION
 set -euo pipefail
@@ -31,10 +32,15 @@ rendered_man() {
 
 squeeze() { tr -s ' \t\n' '   ' | tr -s ' ' | sed 's/ *$//'; }
 
-check_man() {
-    local page="$1" parlo="$2" warnings
-    warnings=$(LC_ALL=C.UTF-8 man --warnings -E UTF-8 -l "$page" 2>&1 >/dev/null)
+check_man_warnings() {
+    local warnings
+    warnings=$(LC_ALL=C.UTF-8 man --warnings -E UTF-8 -l "$1" 2>&1 >/dev/null)
     [ -z "$warnings" ] || fail "man --warnings: $warnings"
+}
+
+check_man() {
+    local page="$1" parlo="$2"
+    check_man_warnings "$page"
 
     local help man_text
     help=$("$parlo" --help)
@@ -84,7 +90,8 @@ check_install() {
         share/applications/parlo.desktop
         share/metainfo/org.example.parlo.metainfo.xml
         share/icons/hicolor/scalable/apps/parlo.svg
-        share/man/man1/parlo.1.gz
+        share/man/man1/parlo.1.gz share/man/man1/parlo-updater.1.gz
+        share/doc/parlo/copyright share/doc/parlo/changelog.gz
     )
     for size in 16 22 24 32 48 64 128 256; do
         expected+=("share/icons/hicolor/${size}x${size}/apps/parlo.png")
@@ -152,11 +159,30 @@ check_deb() {
         grep -q "\b$library\b" <<<"$depends" || fail "Depends lacks $library: $depends"
     done
     [ -n "$(dpkg-deb -f "$deb" Maintainer)" ] || fail "no Maintainer"
-    local files
-    files=$(dpkg-deb -c "$deb" | awk '{print $6}')
+    # Package tools show the description indented, in 80 columns.
+    if dpkg-deb -f "$deb" Description | grep -q '^.\{81\}'; then
+        fail "a description line is longer than 80 characters"
+    fi
+    local listing files
+    listing=$(dpkg-deb -c "$deb")
+    files=$(awk '{print $6}' <<<"$listing")
     for file in ./usr/bin/parlo ./usr/bin/parlo-updater ./usr/share/applications/parlo.desktop \
-        ./usr/share/parlo/Languages/German.txt ./usr/share/man/man1/parlo.1.gz; do
+        ./usr/share/parlo/Languages/German.txt ./usr/share/man/man1/parlo.1.gz \
+        ./usr/share/doc/parlo/copyright ./usr/share/doc/parlo/changelog.gz; do
         grep -qx -- "$file" <<<"$files" || fail "$file is not in the package"
+    done
+    # Owned by root, writable by root alone, executable only where it is a program.
+    local odd
+    odd=$(awk '$2 != "root/root" ||
+               ($1 !~ /^(drwxr-xr-x|-rw-r--r--)$/ &&
+                !($1 == "-rwxr-xr-x" && $6 ~ /^\.\/usr\/bin\//))' <<<"$listing")
+    [ -z "$odd" ] || fail "wrong owner or permissions:"$'\n'"$odd"
+    dpkg-deb -x "$deb" "$out/root"
+    head -1 "$out/root/usr/share/doc/parlo/copyright" |
+        grep -qx 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' ||
+        fail "the copyright file is not in Debian's machine-readable format"
+    for binary in parlo parlo-updater; do
+        [[ "$(file "$out/root/usr/bin/$binary")" == *", stripped"* ]] || fail "$binary is not stripped"
     done
     if grep -v '^\./usr/' <<<"$files" | grep -qvx '\./'; then
         fail "files outside /usr: $(grep -v '^\./usr/' <<<"$files")"
@@ -167,6 +193,7 @@ case "${1:-}" in
 desktop) check_desktop "$2" ;;
 metainfo) check_metainfo "$2" ;;
 man) check_man "$2" "$3" ;;
+man-warnings) check_man_warnings "$2" ;;
 install) check_install "$2" "$3" "$4" ;;
 deb) check_deb "$2" "$3" ;;
 *) fail "unknown check: ${1:-}" ;;

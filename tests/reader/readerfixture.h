@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QAction>
+#include <QMenu>
 #include <QTextEdit>
 #include <memory>
 
@@ -40,6 +42,7 @@ protected:
             }
             auto voice = std::make_unique<FakeVoice>();
             voice->voices = voice->voices.mid(0, voices);
+            voice->variantList = variants;
             m_voice = voice.get();
             return voice;
         };
@@ -53,6 +56,17 @@ protected:
         T* found = window.findChild<T*>(QString::fromLatin1(name));
         EXPECT_NE(found, nullptr) << name;
         return found;
+    }
+
+    // The language menu's entry with this title; -1 when there is none.
+    static int languageIndex(frmMain& window, const QString& title)
+    {
+        const QList<QAction*> languages = window.findChild<QMenu*>("mnuLang")->actions();
+        for (int i = 0; i < languages.size(); ++i) {
+            if (languages[i]->text() == title)
+                return i;
+        }
+        return -1;
     }
 
     static QTextEdit* box(frmMain& window) { return child<QTextEdit>(window, "RichTextBox1"); }
@@ -76,6 +90,7 @@ protected:
     bool realSaveDialog = false; // the window's own file dialog instead of wavChoice
     QString updaterProgram;      // the installer stand-in; parlo-updater when empty
     RecordingPrompt prompt;
+    QList<cVoiceVariant> variants; // the fake voice's variants; none unless a test gives some
     FakeVoice* m_voice = nullptr;
     bool m_started = false;
 };

@@ -165,9 +165,10 @@ TEST_F(Keys, F1OpensHelpAndTheMenusHoldEveryFunction)
         if (!a->isSeparator())
             reading << withoutAmpersands(a->text());
     }
-    EXPECT_EQ(reading,
-              QStringList({"Read", "Pause", "Stop", "Slower", "Faster", "Say the Sentence", "Load",
-                           "Reload", "Read to WAV", "Library", "Bigger", "Smaller", "Quit"}));
+    EXPECT_EQ(reading, QStringList({"Read", "Pause", "Stop", "Slower", "Faster", "Say the Sentence",
+                                    "Back a Sentence", "Forward a Sentence", "Back a Paragraph",
+                                    "Forward a Paragraph", "Load", "Reload", "Recent Books",
+                                    "Read to WAV", "Library", "Bigger", "Smaller", "Quit"}));
     QStringList help;
     for (QAction* a : window->findChild<QMenu*>("mnuHelp")->actions())
         help << withoutAmpersands(a->text());

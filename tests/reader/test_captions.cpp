@@ -1,9 +1,11 @@
-// Every window in every language, drawn at twice the size: no caption may be cut off, and
-// the reader window's access keys must stay distinct.
+// Every window in every language, drawn at twice and at one and a half times the size: no
+// caption may be cut off, the access keys of a window must stay distinct, and Tab must reach
+// every control.
 
 #include "diagnostics/fSHAREDErrorRpt.h"
 #include "fakevoice.h"
 #include "files/fileselect.h"
+#include "library/fSHAREDGut.h"
 #include "net/fSHAREDInternet.h"
 #include "net/fSHAREDProxy.h"
 #include "reader/fAbout.h"
@@ -12,23 +14,37 @@
 #include "speech/editor/frmWordPair.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QAbstractSpinBox>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStyle>
 #include <QTest>
+#include <QTextEdit>
 
 #include <functional>
 
 namespace {
 
+// Built twice: at twice the size, and at one and a half (the suite then has its own name).
+#ifndef PARLO_CAPTION_SCALE
+#define PARLO_CAPTION_SCALE "2"
+#define CAPTIONS Captions
+#else
+#define CAPTIONS CaptionsAt150
+#endif
+
 // Before the test program's QApplication exists.
-const bool kDoubled = qputenv("QT_SCALE_FACTOR", "2");
+const bool kScaled = qputenv("QT_SCALE_FACTOR", PARLO_CAPTION_SCALE);
 
 QString shown(QString text)
 {
@@ -122,6 +138,27 @@ QStringList clashingKeys(QWidget* window)
     return clashes;
 }
 
+// The controls of a window that Tab never reaches, so that a keyboard alone cannot use them.
+QStringList untabbable(QWidget* window)
+{
+    QStringList out;
+    for (QWidget* w : window->findChildren<QWidget*>()) {
+        const bool control = qobject_cast<QAbstractButton*>(w) || qobject_cast<QLineEdit*>(w) ||
+                             qobject_cast<QComboBox*>(w) || qobject_cast<QAbstractItemView*>(w) ||
+                             qobject_cast<QAbstractSpinBox*>(w) || qobject_cast<QTextEdit*>(w) ||
+                             qobject_cast<QPlainTextEdit*>(w);
+        if (!control || !w->isVisibleTo(window) || !w->isEnabled() ||
+            w->objectName().startsWith(QLatin1String("qt_")) ||
+            qobject_cast<QAbstractItemView*>(w->parentWidget()) ||
+            qobject_cast<QComboBox*>(w->parentWidget()) ||
+            qobject_cast<QLineEdit*>(w->parentWidget()))
+            continue;
+        if (!(w->focusPolicy() & Qt::TabFocus))
+            out << w->metaObject()->className() + QStringLiteral(" ") + w->objectName();
+    }
+    return out;
+}
+
 class Captions : public ReaderWindow {
 protected:
     void check(QWidget* window, const QString& language)
@@ -134,12 +171,15 @@ protected:
         SCOPED_TRACE((language + " / " + window->objectName()).toStdString());
         EXPECT_EQ(clipped(window), QStringList());
         EXPECT_EQ(clashingKeys(window), QStringList());
+        EXPECT_EQ(untabbable(window), QStringList());
     }
 };
 
+using CaptionsAt150 = Captions;
+
 } // namespace
 
-TEST_F(Captions, ACutCaptionAndASharedKeyAreCaught)
+TEST_F(CAPTIONS, ACutCaptionASharedKeyAndAControlTabSkipsAreCaught)
 {
     QWidget window;
     auto* narrow = new QPushButton(QStringLiteral("&Quite a long caption"), &window);
@@ -152,12 +192,15 @@ TEST_F(Captions, ACutCaptionAndASharedKeyAreCaught)
     window.show();
     EXPECT_EQ(clipped(&window).size(), 1);
     EXPECT_EQ(clashingKeys(&window), QStringList({"alt+q: narrow, other"}));
+    EXPECT_EQ(untabbable(&window), QStringList());
+    other->setFocusPolicy(Qt::ClickFocus);
+    EXPECT_EQ(untabbable(&window), QStringList({"QPushButton other"}));
 }
 
-TEST_F(Captions, EveryWindowShowsWholeCaptionsInEveryLanguageAtDoubleSize)
+TEST_F(CAPTIONS, EveryWindowShowsWholeCaptionsInEveryLanguageScaledUp)
 {
-    ASSERT_TRUE(kDoubled);
-    ASSERT_EQ(qApp->devicePixelRatio(), 2.0);
+    ASSERT_TRUE(kScaled);
+    ASSERT_EQ(qApp->devicePixelRatio(), QByteArray(PARLO_CAPTION_SCALE).toDouble());
     auto main = start();
     ASSERT_TRUE(m_started);
     QMenu* languages = main->findChild<QMenu*>("mnuLang");
@@ -173,6 +216,11 @@ TEST_F(Captions, EveryWindowShowsWholeCaptionsInEveryLanguageAtDoubleSize)
         [] { return new fSHAREDErrorRpt; },
         [] { return new fSHAREDInternet; },
         [] { return new fSHAREDProxy; },
+        [] {
+            auto* library = new fSHAREDGut;
+            library->Form_Load();
+            return library;
+        },
     };
     for (int i = 0; i < count; ++i) {
         main->chooseLanguage(i);

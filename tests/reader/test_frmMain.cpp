@@ -242,7 +242,9 @@ TEST_F(ReaderWindow, AMovedBookOpensAtItsPlaceAndOpeningAloneLosesNoPlace)
 
     const QByteArray saved = readBytes(home.file("BookMarks.ini"));
     EXPECT_TRUE(saved.contains("SHORT.TXT, 5000 \r\n")) << saved.toStdString();
-    EXPECT_FALSE(saved.contains("/SHORT.TXT,")) << saved.toStdString();
+    // No place under Short's path; the book's speech is an entry of its own.
+    for (const QByteArray& line : saved.split('\n'))
+        EXPECT_FALSE(line.startsWith('/') && line.contains("/SHORT.TXT,")) << line.toStdString();
     // Moved to the top by the reader: that is its place now.
     EXPECT_TRUE(saved.contains("MOVED.TXT, 0 \r\n")) << saved.toStdString();
     EXPECT_TRUE(saved.contains("/ELSEWHERE/MOVED.TXT, 3 \r\n")) << saved.toStdString();

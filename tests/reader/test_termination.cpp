@@ -7,6 +7,31 @@
 
 #include <gtest/gtest.h>
 
+namespace {
+
+// The real program on the test's program folder, offscreen.
+void startParlo(QProcess& parlo, const ScopedProgramHome& home, const QStringList& arguments)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("PARLO_HOME", home.path());
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    parlo.setProcessEnvironment(env);
+    parlo.start(QStringLiteral(PARLO_BINARY), arguments);
+    ASSERT_TRUE(parlo.waitForStarted(10000));
+}
+
+// Whether the program's log comes to hold the text; the time only bounds a failure.
+bool logSays(const ScopedProgramHome& home, const QByteArray& text)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!readBytes(home.file("log.txt")).contains(text) && clock.elapsed() < 30000)
+        QThread::msleep(50);
+    return readBytes(home.file("log.txt")).contains(text);
+}
+
+} // namespace
+
 // The real program, ended by the system instead of the user, still keeps the reader's
 // place and settings.
 TEST(ReaderTermination, TerminateSignalSavesBookmarksAndSettings)
@@ -19,19 +44,8 @@ TEST(ReaderTermination, TerminateSignalSavesBookmarksAndSettings)
     writeBytes(book, text);
 
     QProcess parlo;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("PARLO_HOME", home.path());
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    parlo.setProcessEnvironment(env);
-    parlo.start(QStringLiteral(PARLO_BINARY), {book});
-    ASSERT_TRUE(parlo.waitForStarted(10000));
-
-    QElapsedTimer clock;
-    clock.start();
-    while (!readBytes(home.file("log.txt")).contains("Startup Complete") && clock.elapsed() < 30000)
-        QThread::msleep(50);
-    ASSERT_TRUE(readBytes(home.file("log.txt")).contains("Startup Complete"))
-        << parlo.readAllStandardError().toStdString();
+    startParlo(parlo, home, {book});
+    ASSERT_TRUE(logSays(home, "Startup Complete")) << parlo.readAllStandardError().toStdString();
     QThread::msleep(300);
     parlo.terminate();
     ASSERT_TRUE(parlo.waitForFinished(20000));
@@ -39,4 +53,28 @@ TEST(ReaderTermination, TerminateSignalSavesBookmarksAndSettings)
 
     EXPECT_TRUE(QFile::exists(home.file("Parlo.ini")));
     EXPECT_TRUE(readBytes(home.file("BookMarks.ini")).startsWith("LONG BOOK.TXT,"));
+}
+
+// A file manager opening several books at once: the first is read, the others are offered
+// in the recent books, in the order given.
+TEST(ReaderTermination, BooksOpenedTogetherShowTheFirstAndOfferTheRest)
+{
+    ScopedProgramHome home;
+    QStringList books;
+    for (const char* name : {"first.txt", "second.txt", "third.txt"}) {
+        books << home.file(QString::fromLatin1(name));
+        writeBytes(books.last(), "One sentence. Another one.");
+    }
+    QProcess parlo;
+    startParlo(parlo, home, books);
+    ASSERT_TRUE(logSays(home, ("Reading " + books.first()).toUtf8()))
+        << parlo.readAllStandardError().toStdString();
+    parlo.terminate();
+    ASSERT_TRUE(parlo.waitForFinished(20000));
+
+    const QByteArray ini = readBytes(home.file("Parlo.ini"));
+    EXPECT_TRUE(ini.contains(
+        ("RECENT_1," + books[0] + "\r\nRECENT_2," + books[1] + "\r\nRECENT_3," + books[2] + "\r\n")
+            .toUtf8()))
+        << ini.constData();
 }

@@ -1,5 +1,7 @@
 #include "fakevoice.h"
 
+#include <algorithm>
+
 FakeVoice::FakeVoice(QStringList* log) : m_log(log ? log : &m_ownLog) {}
 
 void FakeVoice::note(const QString& entry)
@@ -13,6 +15,16 @@ bool FakeVoice::selectVoice(int index)
     if (index < 0 || index >= voices.size())
         return false;
     voice = index;
+    return true;
+}
+
+bool FakeVoice::selectVariant(const QString& key)
+{
+    note("variant " + key);
+    if (!key.isEmpty() && std::none_of(variantList.begin(), variantList.end(),
+                                       [&](const cVoiceVariant& v) { return v.key == key; }))
+        return false;
+    variant = key;
     return true;
 }
 
@@ -37,6 +49,7 @@ int FakeVoice::speak(const QString& text, int flags)
         return 0;
     spoken << text;
     spokenVoices << voice;
+    spokenVariants << variant;
     const int stream = m_nextStream++;
     queue.push_back(stream);
     return stream;

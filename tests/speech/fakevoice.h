@@ -14,6 +14,9 @@ public:
     QStringList voiceDescriptions() const override { return voices; }
     bool selectVoice(int index) override;
     int currentVoice() const override { return voice; }
+    QList<cVoiceVariant> variants() const override { return variantList; }
+    bool selectVariant(const QString& key) override;
+    QString currentVariant() const override { return variant; }
     QStringList audioOutputs() const override { return outputs; }
     bool selectOutput(int index) override;
     int speak(const QString& text, int flags) override;
@@ -36,6 +39,8 @@ public:
     QStringList voices{"Voice A", "Voice B", "Voice C"};
     QStringList outputs{"Speakers"};
     int voice = 0;
+    QList<cVoiceVariant> variantList; // none unless a test gives some
+    QString variant;
     int output = 0;
     bool paused = false;
     bool refuseSpeech = false;
@@ -44,6 +49,7 @@ public:
     // What was queued, and with which voice.
     QStringList spoken;
     QList<int> spokenVoices;
+    QStringList spokenVariants;
     std::deque<int> queue;
 
 private:

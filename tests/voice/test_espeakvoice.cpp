@@ -279,3 +279,51 @@ TEST(EspeakVoiceWav, TwoVoicesShareTheEngine)
     EXPECT_NEAR(readWav(dir.filePath(QStringLiteral("a.wav"))).seconds(), reference,
                 reference * 0.1);
 }
+
+TEST(EspeakVoiceWav, AVariantIsSpokenWithItsVoiceAndTheVoicesOwnSoundComesBack)
+{
+    auto voice = englishVoice();
+    ASSERT_TRUE(voice);
+    Failure failure;
+    cEspeakEngine* engine = cEspeakEngine::instance(failure);
+    ASSERT_TRUE(engine);
+    // The female and male variants espeak-ng ships, by their file names.
+    QStringList keys;
+    for (const cVoiceVariant& v : voice->variants())
+        keys << v.key;
+    for (const char* key : {"f1", "f2", "f3", "f4", "f5", "m1", "m2", "m3", "m7", "whisper"})
+        EXPECT_TRUE(keys.contains(QString::fromLatin1(key))) << key;
+    EXPECT_FALSE(voice->selectVariant(QStringLiteral("no-such-variant")));
+    EXPECT_EQ(voice->currentVariant(), QString());
+
+    QTemporaryDir dir;
+    const QString language = voice->voiceLanguage();
+    const WavFile own = speakToWav(*voice, dir.filePath("own.wav"), Paragraph);
+    EXPECT_FALSE(engine->currentVoiceIdentifier().contains('+'));
+    ASSERT_TRUE(voice->selectVariant(QStringLiteral("f3")));
+    const WavFile female = speakToWav(*voice, dir.filePath("female.wav"), Paragraph);
+    // espeak-ng was given the voice with the variant, and it sounds higher.
+    EXPECT_TRUE(engine->currentVoiceIdentifier().endsWith("+f3"))
+        << engine->currentVoiceIdentifier().constData();
+    EXPECT_GT(medianPitchHz(female.samples, 22050), medianPitchHz(own.samples, 22050) * 1.3);
+    // The language stays the voice's.
+    EXPECT_EQ(voice->voiceLanguage(), language);
+
+    ASSERT_TRUE(voice->selectVariant(QString()));
+    const WavFile again = speakToWav(*voice, dir.filePath("again.wav"), Paragraph);
+    EXPECT_FALSE(engine->currentVoiceIdentifier().contains('+'));
+    EXPECT_NEAR(medianPitchHz(again.samples, 22050), medianPitchHz(own.samples, 22050),
+                medianPitchHz(own.samples, 22050) * 0.05);
+}
+
+TEST(EspeakVoice, VoiceSpecsStayWithinWhatTheEngineReads)
+{
+    cEspeakVoiceInfo voice{QByteArrayLiteral("English (America)"), QByteArrayLiteral("gmw/en-US"),
+                           QStringLiteral("English (America)")};
+    EXPECT_EQ(cEspeakEngine::voiceSpec(voice, QString()), "English (America)");
+    EXPECT_EQ(cEspeakEngine::voiceSpec(voice, QStringLiteral("m3")), "English (America)+m3");
+    // espeak-ng cuts a longer name at 59 bytes, and with it the variant.
+    voice.name = QByteArray(50, 'x');
+    EXPECT_EQ(cEspeakEngine::voiceSpec(voice, QStringLiteral("Mr serious")),
+              "gmw/en-US+Mr serious");
+}

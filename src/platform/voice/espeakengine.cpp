@@ -138,6 +138,7 @@ bool cEspeakEngine::start(Failure& failure)
         fail(failure, Err::NoVoices);
         return false;
     }
+    listVariants();
     // Computed before the thread runs, so that the usual list never waits for a synthesis.
     const QString language = userLanguage();
     m_orderCache.emplace(language, orderedVoices(language));
@@ -161,6 +162,48 @@ cEspeakEngine::~cEspeakEngine()
         m_thread.join();
     if (s_callbackTarget == this)
         s_callbackTarget = nullptr;
+}
+
+void cEspeakEngine::listVariants()
+{
+    espeak_VOICE selector{};
+    selector.languages = "variant";
+    const espeak_VOICE** list = espeak_ListVoices(&selector);
+    const QByteArray folder = QByteArrayLiteral("!v/");
+    for (; list && *list; ++list) {
+        const espeak_VOICE* v = *list;
+        if (!v->name || !v->identifier)
+            continue;
+        const QByteArray id = v->identifier;
+        // A comma or plus sign would end the key early in a voice name or a stored setting.
+        const QString key = QString::fromUtf8(id.startsWith(folder) ? id.mid(folder.size()) : id);
+        if (key.isEmpty() || key.contains(u'+') || key.contains(u','))
+            continue;
+        m_variants.append({key, QString::fromUtf8(v->name).replace(u'_', u' ')});
+    }
+    std::stable_sort(m_variants.begin(), m_variants.end(),
+                     [](const cVoiceVariant& a, const cVoiceVariant& b) {
+                         return a.name.compare(b.name, Qt::CaseInsensitive) < 0;
+                     });
+}
+
+QByteArray cEspeakEngine::voiceSpec(const cEspeakVoiceInfo& voice, const QString& variant)
+{
+    if (variant.isEmpty())
+        return voice.name;
+    const QByteArray suffix = '+' + variant.toUtf8();
+    // espeak-ng reads at most 59 bytes of the name; the voice file's identifier is shorter.
+    constexpr qsizetype kLongestSpec = 59;
+    if (voice.name.size() + suffix.size() <= kLongestSpec)
+        return voice.name + suffix;
+    return voice.identifier + suffix;
+}
+
+QByteArray cEspeakEngine::currentVoiceIdentifier()
+{
+    std::lock_guard engineLock(m_engineMutex);
+    const espeak_VOICE* voice = espeak_GetCurrentVoice();
+    return voice && voice->identifier ? QByteArray(voice->identifier) : QByteArray();
 }
 
 QList<cEspeakVoiceInfo> cEspeakEngine::voices(const QString& language)

@@ -2,6 +2,7 @@
 
 #include "diagnostics/failure.h"
 #include "platform/voice/speechmarkup.h"
+#include "platform/voice/speechvoice.h"
 
 #include <QByteArray>
 #include <QList>
@@ -96,6 +97,14 @@ public:
     // Voices for language (as "de-de" or "de") first, in the engine's preference, then all
     // the others in the engine's order.
     QList<cEspeakVoiceInfo> voices(const QString& language);
+    // The variants in the engine's "!v" folder, ordered by name; the key is the file's name.
+    QList<cVoiceVariant> variants() const { return m_variants; }
+    // The name a job selects a voice with: the voice's name, with "+" and the variant's key
+    // when there is one.
+    static QByteArray voiceSpec(const cEspeakVoiceInfo& voice, const QString& variant);
+    // The identifier of the voice espeak-ng last switched to, variant included
+    // ("gmw/en-US+f3"); waits for a synthesis under way.
+    QByteArray currentVoiceIdentifier();
 
     std::shared_ptr<cSynthChannel> openChannel(std::function<void(cSynthChunk&&)> deliver);
     // Stops the channel's synthesis and returns when the thread no longer uses it.
@@ -126,6 +135,7 @@ private:
     // Posts the chunk unless its job was dropped meanwhile; false then.
     bool deliver(cSynthChunk&& chunk);
     QList<cEspeakVoiceInfo> orderedVoices(const QString& language);
+    void listVariants();
 
     std::mutex m_mutex;
     std::condition_variable m_wake;
@@ -137,6 +147,7 @@ private:
     // Engine calls outside the synthesis thread wait for the current synthesis.
     std::mutex m_engineMutex;
     QList<cEspeakVoiceInfo> m_allVoices;
+    QList<cVoiceVariant> m_variants;
     std::mutex m_cacheMutex;
     std::map<QString, QList<cEspeakVoiceInfo>> m_orderCache;
 

@@ -93,6 +93,23 @@ QString cEspeakVoice::voiceLanguage() const
     return QString::fromLatin1(m_voices[m_voice].identifier).section(u'/', -1).toLower();
 }
 
+QList<cVoiceVariant> cEspeakVoice::variants() const
+{
+    return m_engine->variants();
+}
+
+bool cEspeakVoice::selectVariant(const QString& key)
+{
+    if (!key.isEmpty()) {
+        const QList<cVoiceVariant> known = m_engine->variants();
+        if (std::none_of(known.begin(), known.end(),
+                         [&](const cVoiceVariant& v) { return v.key == key; }))
+            return false;
+    }
+    m_variant = key;
+    return true;
+}
+
 QStringList cEspeakVoice::audioOutputs() const
 {
     QStringList list;
@@ -123,7 +140,7 @@ int cEspeakVoice::speak(const QString& text, int flags)
     job.generation = m_generation;
     job.stream = m_nextStream++;
     job.text = toEngineText(text);
-    job.voiceName = m_voices.at(m_voice).name;
+    job.voiceName = cEspeakEngine::voiceSpec(m_voices.at(m_voice), m_variant);
     job.wordsPerMinute = wordsPerMinute;
     job.wordGap = wordGap;
     const int stream = job.stream;

@@ -32,6 +32,9 @@ public:
     bool selectVoice(int index) override;
     int currentVoice() const override;
     QString voiceLanguage() const override;
+    QList<cVoiceVariant> variants() const override;
+    bool selectVariant(const QString& key) override;
+    QString currentVariant() const override { return m_variant; }
     QStringList audioOutputs() const override;
     bool selectOutput(int index) override;
     int speak(const QString& text, int flags) override;
@@ -81,6 +84,7 @@ private:
     bool m_wavFullSaid = false;
     quint64 m_generation = 0;
     int m_voice = 0;
+    QString m_variant;
     int m_rate = 0;
     int m_nextStream = 1;
 };

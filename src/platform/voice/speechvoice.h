@@ -1,10 +1,18 @@
 #pragma once
 
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <QStringList>
 
 #include <cmath>
+
+// A variant changes how a voice sounds (female, male, whispering ...) without changing its
+// language. The key names it to the engine and in stored settings; the name is shown.
+struct cVoiceVariant {
+    QString key;
+    QString name;
+};
 
 // The speech voice the Talker drives: a voice list, asynchronous speaking with a queue,
 // purge, pause and resume, rate, a leading pitch element, word and end-of-stream events,
@@ -29,6 +37,12 @@ public:
     virtual int currentVoice() const = 0;
     // The language the current voice speaks, as "en" or "de-de"; empty when unknown.
     virtual QString voiceLanguage() const { return {}; }
+
+    // The variants any voice can be spoken in; empty when the engine has none.
+    virtual QList<cVoiceVariant> variants() const { return {}; }
+    // An empty key is the voice's own sound; false (variant unchanged) for an unknown key.
+    virtual bool selectVariant(const QString& key) { return key.isEmpty(); }
+    virtual QString currentVariant() const { return {}; }
 
     // Audio outputs; an empty list when the system has none.
     virtual QStringList audioOutputs() const = 0;
