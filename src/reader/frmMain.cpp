@@ -106,6 +106,7 @@ frmMain::frmMain(Options options, QWidget* parent)
     buildControls();
     buildMenu();
     buildChaptersMenu();
+    buildStatusBar();
     connectUpdateControls();
     buildKeyMenus();
     buildMemory();
@@ -341,6 +342,7 @@ bool frmMain::startUp()
     cmbEngine->setCurrentIndex(last);
     // Stored even when the list already showed it, as choosing it would.
     storeVoice(last);
+    connectStatusBar();
     // 14.
     if (m_splash) {
         m_splash->hide();

@@ -24,6 +24,7 @@ class QTextEdit;
 class QTimer;
 class fSplash;
 class cWordMark;
+class cReaderStatusBar;
 class fSHAREDUpdater;
 class LanguageMenu;
 class cMprisPlayer;
@@ -206,6 +207,15 @@ private:
     void fillVariants();
     void fillRecentMenu();
     void openRecent(const QString& path);
+    // The status bar (frmMainStatus.cpp): the place in the book, the time left, the speed,
+    // the pitch and whether the audio is heard. Shown at most a few times a second.
+    void buildStatusBar();
+    void connectStatusBar();
+    void scheduleStatus();
+    void refreshStatus();
+    void statusSentence();
+    // A pause, resume or stop: the time until the next sentence was not spent reading.
+    void statusInterrupted();
 
     // The mark of the word being spoken (frmMainWords.cpp): built with the menu, tied to
     // the Talker and its setting once the Talker exists.
@@ -266,6 +276,7 @@ private:
     int m_rateSeen = 0;
     QAction* mnuMarkWord = nullptr;
     cWordMark* m_wordMark = nullptr;
+    cReaderStatusBar* m_statusBar = nullptr;
 
     std::unique_ptr<clsTalker> m_talker;
     QPointer<fSplash> m_splash;

@@ -145,6 +145,7 @@ void frmMain::showPaused()
         lang.GetTranslation(m_isPaused ? QStringLiteral("Res&ume") : QStringLiteral("&Pause")));
     if (auto* action = qobject_cast<QAction*>(cmdPause->property("parloAction").value<QObject*>()))
         action->setText(cmdPause->text());
+    statusInterrupted();
 }
 
 namespace {

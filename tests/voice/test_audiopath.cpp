@@ -56,6 +56,9 @@ TEST(AudioPathChild, DISABLED_NullSink)
     EXPECT_FALSE(voice->selectOutput(static_cast<int>(voice->audioOutputs().size())));
 
     VoiceLog log(*voice);
+    std::vector<bool> silences;
+    QObject::connect(voice.get(), &cSpeechVoice::silentOutputChanged,
+                     [&](bool silent) { silences.push_back(silent); });
     QElapsedTimer clock;
     clock.start();
     const int reading =
@@ -108,6 +111,7 @@ TEST(AudioPathChild, DISABLED_NullSink)
               0);
     ASSERT_TRUE(waitUntil([&] { return log.ended(lastWords); }, 30000));
     EXPECT_TRUE(voice->silentOutput());
+    EXPECT_EQ(silences, std::vector<bool>{true}) << "said once, when the server went away";
 }
 
 TEST(AudioPathChild, DISABLED_NoServer)
@@ -120,6 +124,10 @@ TEST(AudioPathChild, DISABLED_NoServer)
     EXPECT_FALSE(voice->selectOutput(0));
 
     VoiceLog log(*voice);
+    std::vector<bool> silences;
+    QObject::connect(voice.get(), &cSpeechVoice::silentOutputChanged,
+                     [&](bool silent) { silences.push_back(silent); });
+    EXPECT_FALSE(voice->silentOutput()) << "known once speech reaches the output";
     QElapsedTimer clock;
     clock.start();
     const int stream = voice->speak(LongSentence, cSpeechVoice::Async);
@@ -132,6 +140,7 @@ TEST(AudioPathChild, DISABLED_NoServer)
         },
         30000));
     EXPECT_TRUE(voice->silentOutput());
+    EXPECT_EQ(silences, std::vector<bool>{true});
     const double seconds = double(voice->playedSamples()) / Rate;
     EXPECT_GT(seconds, 4.0);
     // The silent output keeps real time: the reading neither stalls nor races ahead.

@@ -5,6 +5,7 @@
 #include <QMediaDevices>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -135,7 +136,7 @@ bool cAudioOutput::ensureOpen()
 {
     if (m_open)
         return true;
-    m_silent = true;
+    bool silent = true;
     const QAudioDevice device = !m_device.isNull() ? m_device : QMediaDevices::defaultAudioOutput();
     if (!device.isNull() && !m_deviceFailed) {
         auto* sink = new QAudioSink(device, speechFormat(), this);
@@ -145,7 +146,7 @@ bool cAudioOutput::ensureOpen()
             m_sink = sink;
             m_io = io;
             m_sinkStart = m_handedSamples;
-            m_silent = false;
+            silent = false;
             if (m_paused)
                 m_sink->suspend();
         } else {
@@ -156,6 +157,8 @@ bool cAudioOutput::ensureOpen()
     m_open = true;
     m_clock.restart();
     m_clockCredit = 0;
+    if (std::exchange(m_silent, silent) != silent)
+        Q_EMIT silentChanged(silent);
     return true;
 }
 

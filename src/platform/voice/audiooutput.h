@@ -62,6 +62,8 @@ public:
 Q_SIGNALS:
     void eventReached(const cVoiceEvent& event);
     void samplesPlayed(qint64 count);
+    // isSilent() changed, when speech was first handed over after a (re)start of the output.
+    void silentChanged(bool silent);
 
 private:
     struct Item {

@@ -11,7 +11,6 @@
 
 namespace {
 
-constexpr double NormalWordsPerMinute = 175.0;
 // The engine's slowest speed, and how much longer than normal speech takes at it.
 constexpr double SlowestWordsPerMinute = 80.0;
 constexpr double SlowestDurationFactor = 2.125;
@@ -49,6 +48,9 @@ cEspeakVoice::cEspeakVoice(cEspeakEngine* engine, QList<cEspeakVoiceInfo> voices
             this, [this, chunk = std::move(chunk)] { onChunk(chunk); }, Qt::QueuedConnection);
     });
     connect(m_output, &cAudioOutput::eventReached, this, &cEspeakVoice::onEvent);
+    // Found in the middle of handing audio over, where a handler must not speak or purge.
+    connect(m_output, &cAudioOutput::silentChanged, this, &cSpeechVoice::silentOutputChanged,
+            Qt::QueuedConnection);
     connect(m_output, &cAudioOutput::samplesPlayed, this,
             [this](qint64 count) { m_engine->played(*m_channel, count); });
 }
@@ -213,12 +215,12 @@ bool cEspeakVoice::setRate(int rate)
 
 std::pair<int, int> cEspeakVoice::engineRate(int rate)
 {
-    const double wordsPerMinute = NormalWordsPerMinute * std::pow(3.0, rate / 10.0);
+    const double wordsPerMinute = cSpeechVoice::wordsPerMinute(rate);
     if (wordsPerMinute >= SlowestWordsPerMinute)
         return {static_cast<int>(std::lround(wordsPerMinute)), 0};
     // The engine speaks no slower than its slowest speed; pauses between words make up
     // the rest of the time.
-    const double missing = NormalWordsPerMinute / wordsPerMinute - SlowestDurationFactor;
+    const double missing = cSpeechVoice::wordsPerMinute(0) / wordsPerMinute - SlowestDurationFactor;
     return {static_cast<int>(SlowestWordsPerMinute),
             std::max(0, static_cast<int>(std::lround(missing / GapUnitPerWord)))};
 }

@@ -49,10 +49,9 @@ public:
     bool wavFileOpen() const override;
     void setWavTags(const cAudioTags& tags) override { m_wavTags = tags; }
 
-    // Samples the audio output has played so far, and whether it is the silent stand-in
-    // for a missing device.
+    bool silentOutput() const override;
+    // Samples the audio output has played so far.
     qint64 playedSamples() const;
-    bool silentOutput() const;
     // Synthesised samples waiting for the audio output.
     qint64 bufferedSamples() const;
 

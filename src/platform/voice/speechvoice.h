@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <cmath>
+
 // A variant changes how a voice sounds (female, male, whispering ...) without changing its
 // language. The key names it to the engine and in stored settings; the name is shown.
 struct cVoiceVariant {
@@ -60,6 +62,8 @@ public:
     // A new rate reaches the text being heard, from about the word being spoken.
     virtual int rate() const = 0;
     virtual bool setRate(int rate) = 0;
+    // The words a minute a rate stands for: 175 at 0, every step the tenth root of three.
+    static double wordsPerMinute(int rate) { return 175.0 * std::pow(3.0, rate / 10.0); }
 
     // Speech goes into a 22,050 Hz, 16-bit mono WAV file (created or replaced) until the
     // file is closed; false when the file cannot be created.
@@ -70,6 +74,9 @@ public:
     virtual bool wavFileOpen() const = 0;
     // The tags of the files opened from now on; a voice that writes none ignores them.
     virtual void setWavTags(const cAudioTags& tags) { Q_UNUSED(tags) }
+    // Whether speech goes into a silent stand-in, because no audio device could be opened
+    // or the one playing failed; the reading goes on at the speed it would be heard.
+    virtual bool silentOutput() const { return false; }
 
 Q_SIGNALS:
     // Position (0-based) and length in the text passed to speak().
@@ -80,4 +87,7 @@ Q_SIGNALS:
     // The WAV file reached the largest size it can have and takes no more speech. Comes
     // before the end of the stream whose speech it refused.
     void wavFileFull();
+    // silentOutput() changed: found when speech is first handed to the output, or when a
+    // device fails or is found again.
+    void silentOutputChanged(bool silent);
 };
