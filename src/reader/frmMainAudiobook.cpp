@@ -35,7 +35,7 @@ QString clock(double seconds)
 
 void frmMain::buildAudiobookMenu()
 {
-    mnuAudiobook = new QAction(QStringLiteral("Read into audio files by chapter…"), this);
+    mnuAudiobook = new QAction(QStringLiteral("Read into a&udio files by chapter…"), this);
     mnuAudiobook->setObjectName(QStringLiteral("mnuAudiobook"));
     // Beside reading into one file.
     QAction* before = nullptr;

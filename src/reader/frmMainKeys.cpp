@@ -63,7 +63,7 @@ void frmMain::buildKeyMenus()
     addFor(mnuReading, cmdStopReading, "mnuStop", {K(Qt::Key_Escape)});
     addFor(mnuReading, cmdSlower, "mnuSlower", {K(Qt::CTRL | Qt::Key_Down)});
     addFor(mnuReading, cmdFaster, "mnuFaster", {K(Qt::CTRL | Qt::Key_Up)});
-    QAction* say = mnuReading->addAction(QStringLiteral("Say the &Sentence"));
+    QAction* say = mnuReading->addAction(QStringLiteral("Sa&y the Sentence"));
     say->setObjectName(QStringLiteral("mnuSaySentence"));
     say->setShortcut(K(Qt::CTRL | Qt::SHIFT | Qt::Key_Space));
     connect(say, &QAction::triggered, this, &frmMain::announceSentence);

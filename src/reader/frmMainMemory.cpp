@@ -77,7 +77,7 @@ void frmMain::buildMemory()
     connect(cmdFaster, &QPushButton::clicked, this, &frmMain::speechChosen);
     connect(cmdSlower, &QPushButton::clicked, this, &frmMain::speechChosen);
 
-    mnuRecent = new QMenu(QStringLiteral("Recen&t Books"), this);
+    mnuRecent = new QMenu(QStringLiteral("Re&cent Books"), this);
     mnuRecent->setObjectName(QStringLiteral("mnuRecent"));
     mnuRecent->setToolTipsVisible(true);
     // After Load and Reload, the other ways to a book.

@@ -68,7 +68,7 @@ protected:
 TEST_F(AudiobookWindow, MenuItemWritesAFileAPerChapter)
 {
     ASSERT_NE(menuItem(), nullptr);
-    EXPECT_EQ(menuItem()->text(), "Read into audio files by chapter…");
+    EXPECT_EQ(menuItem()->text(), "Read into a&udio files by chapter…");
     // Cancelled at the choice: nothing happens.
     menuItem()->trigger();
     EXPECT_EQ(asked, 1);

@@ -11,6 +11,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -208,6 +209,38 @@ TEST_F(Keys, TranslatedTipsKeepTheirShortcutsAndPauseItsState)
                   QKeySequence(Qt::CTRL | Qt::Key_Return).toString(QKeySequence::NativeText) + ")");
     EXPECT_EQ(child<QPushButton>(*window, "cmdPause")->text(), "Res&ume");
     EXPECT_EQ(child<QComboBox>(*window, "cmbEngine")->toolTip(), "Select a voice");
+    window->ShutDown();
+}
+
+TEST_F(Keys, EveryMenuKeepsItsAccessKeysApartInEveryLanguage)
+{
+    // Two items sharing a key in one menu only take turns: neither is chosen by its key.
+    auto window = shown();
+    const auto clashes = [](const QMenu* menu) {
+        QStringList found;
+        QHash<QChar, QString> taken;
+        for (const QAction* action : menu->actions()) {
+            const QString text = action->text();
+            const qsizetype amp = text.indexOf(QRegularExpression("&[^&]"));
+            if (action->isSeparator() || amp < 0)
+                continue;
+            const QChar key = text[amp + 1].toLower();
+            if (taken.contains(key))
+                found << menu->title() + ": " + taken[key] + " / " + text;
+            taken.insert(key, text);
+        }
+        return found;
+    };
+    const QList<QAction*> languages = window->findChild<QMenu*>("mnuLang")->actions();
+    QStringList found;
+    for (int i = 0; i < languages.size(); ++i) {
+        window->chooseLanguage(i);
+        for (const QMenu* menu : window->menuBar()->findChildren<QMenu*>())
+            found << clashes(menu);
+        found << clashes(window->findChild<QMenu*>("mnuReading"));
+    }
+    window->chooseLanguage(0);
+    EXPECT_TRUE(found.isEmpty()) << qPrintable(found.join('\n'));
     window->ShutDown();
 }
 

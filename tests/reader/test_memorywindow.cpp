@@ -278,7 +278,7 @@ TEST_F(Memory, TheVariantListIsLabelledNextToTheVoiceAndTranslated)
     EXPECT_EQ(list->itemText(0), "Keine");
     EXPECT_EQ(list->itemText(1), "female1");
     EXPECT_EQ(label->text(), "Stimmv&ariante:");
-    EXPECT_EQ(child<QMenu>(*window, "mnuRecent")->title(), "&Zuletzt gelesen");
+    EXPECT_EQ(child<QMenu>(*window, "mnuRecent")->title(), "Zu&letzt gelesen");
     EXPECT_EQ(recentEntries(*window), QStringList({"Keine zuletzt gelesenen Bücher [off]"}));
     window->chooseLanguage(0);
     EXPECT_EQ(list->itemText(0), "None");
