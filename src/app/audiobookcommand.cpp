@@ -166,6 +166,7 @@ int worker(const CommandLine& command)
 {
     cVoiceChoice voice;
     voice.voiceName = command.voiceName;
+    voice.variant = command.voiceVariant;
     voice.rate = command.rate;
     voice.pitch = command.pitch;
     return AudiobookWorker::run(voice);

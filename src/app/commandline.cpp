@@ -89,9 +89,12 @@ CommandLine CommandLine::parse(const QStringList& arguments)
     worker.setFlags(QCommandLineOption::HiddenFromHelp);
     QCommandLineOption voiceName(QStringLiteral("voice-name"), QString(), QStringLiteral("NAME"));
     voiceName.setFlags(QCommandLineOption::HiddenFromHelp);
+    QCommandLineOption voiceVariant(QStringLiteral("voice-variant"), QString(),
+                                    QStringLiteral("KEY"));
+    voiceVariant.setFlags(QCommandLineOption::HiddenFromHelp);
     parser.addOptions({help, version, wav, audiobook, format, voice, rate, pitch, text, listVoices,
                        buildCatalogue, updateCatalogue, australia, search, language, download,
-                       worker, voiceName});
+                       worker, voiceName, voiceVariant});
     parser.addPositionalArgument(
         QStringLiteral("FILE"),
         QStringLiteral("A book to open and read at once; of several books, the first."),
@@ -164,6 +167,7 @@ CommandLine CommandLine::parse(const QStringList& arguments)
     } else if (parser.isSet(worker)) {
         result.mode = Mode::AudiobookWorker;
         result.voiceName = parser.value(voiceName);
+        result.voiceVariant = parser.value(voiceVariant);
     } else if (parser.isSet(audiobook)) {
         result.mode = Mode::Audiobook;
         result.audiobookFolder = parser.value(audiobook);

@@ -39,6 +39,7 @@ struct CommandLine {
     QString audiobookFolder; // --audiobook FOLDER
     QString audioFormat;     // --format: mp3, ogg, opus, flac or wav
     QString voiceName;       // the workers' voice, by name
+    QString voiceVariant;    // and its variant's key
     QString error;
     // The error is an option we do not know; it may be one of Qt's own (-style Fusion).
     bool unknownOption = false;

@@ -172,14 +172,19 @@ Outcome join(const QJsonObject& job, qint64& samples, QString& why)
 
 QStringList cVoiceChoice::arguments() const
 {
-    return {QStringLiteral("--voice-name"), voiceName,
-            QStringLiteral("--rate"),       QString::number(rate),
-            QStringLiteral("--pitch"),      QString::number(pitch)};
+    QStringList options{QStringLiteral("--voice-name"), voiceName,
+                        QStringLiteral("--rate"),       QString::number(rate),
+                        QStringLiteral("--pitch"),      QString::number(pitch)};
+    if (!variant.isEmpty())
+        options << QStringLiteral("--voice-variant") << variant;
+    return options;
 }
 
 void cVoiceChoice::applyTo(clsTalker& talker) const
 {
     talker.SelectVoice(clsTalker::findStoredVoice(talker.voiceList(), voiceName, 0));
+    if (!variant.isEmpty())
+        talker.SelectVariant(variant);
     // Step by step, as the reader's own speed buttons do.
     for (int step = 0; step < 40 && talker.TalkSpeed() < rate; ++step)
         talker.Faster();

@@ -10,6 +10,7 @@ struct cVoiceChoice {
     QString voiceName; // as the voice list names it; the first voice when empty or unknown
     int rate = 0;      // -10 .. 10
     int pitch = 0;     // -10 .. 10
+    QString variant;   // the variant's key; the voice's own sound when empty
 
     // The options that give a worker process this voice.
     QStringList arguments() const;

@@ -50,10 +50,11 @@ void frmMain::buildAudiobookMenu()
 
 cVoiceChoice frmMain::currentVoiceChoice() const
 {
-    // The one place the window's voice is handed on; a voice variant goes here too.
+    // The one place the window's voice is handed on to the workers.
     cVoiceChoice voice;
     if (m_talker) {
         voice.voiceName = m_talker->voiceList().value(m_talker->currentVoice());
+        voice.variant = m_talker->currentVariant();
         voice.rate = m_talker->TalkSpeed();
     }
     voice.pitch = cmbPitch ? cmbPitch->currentText().toInt() : 0;

@@ -36,6 +36,14 @@ TEST(CommandLine, ModesAndOptions)
     EXPECT_EQ(wav.voice, 2);
     EXPECT_EQ(wav.rate, -3);
     EXPECT_EQ(wav.pitch, 4);
+    // An audiobook's workers speak with the window's voice and its variant.
+    const CommandLine worker =
+        parse({"--audiobook-worker", "--voice-name", "English (Great Britain)", "--voice-variant",
+               "f3", "--rate", "2"});
+    EXPECT_EQ(worker.mode, CommandLine::Mode::AudiobookWorker);
+    EXPECT_EQ(worker.voiceName, "English (Great Britain)");
+    EXPECT_EQ(worker.voiceVariant, "f3");
+    EXPECT_EQ(worker.rate, 2);
 }
 
 TEST(CommandLine, BadValuesAreNamed)
