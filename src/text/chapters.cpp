@@ -22,17 +22,93 @@ constexpr qsizetype kLongestHeading = 80;
 const QRegularExpression& headingLine()
 {
     static const QRegularExpression re(
-        QStringLiteral("^(CHAPTER|Chapter|BOOK|Book|PART|Part|VOLUME|Volume)\\s+"
-                       "([IVXLCDM]+|\\d+|[A-Z][A-Za-z]+(-[A-Za-z]+)?)"
+        QStringLiteral("^(?:(?<kind>CHAPTER|Chapter|BOOK|Book|PART|Part|VOLUME|Volume)\\s+"
+                       "(?<number>[IVXLCDM]+|\\d+|[A-Z][A-Za-z]+(-[A-Za-z]+)?)|"
+                       "(?:(?<ordinal>FIRST|SECOND|THIRD|First|Second|Third)\\s+)?"
+                       "(?<closing>EPILOGUE|Epilogue|PROLOGUE|Prologue))"
                        "(\\.|:|\\.?\\s*[.:\\x{2014}-]\\s*\\S.*)?$"));
     return re;
+}
+
+struct Heading {
+    cChapter chapter;
+    QString kind;  // "chapter", "book", "epilogue"..., in lower case
+    QString key;   // the kind and its number, which a contents and the book share
+    qsizetype end; // past the heading's line
+};
+
+bool onlyBlanks(QStringView shown, qsizetype from, qsizetype to)
+{
+    for (qsizetype i = from; i < to; ++i)
+        if (!shown[i].isSpace())
+            return false;
+    return true;
+}
+
+// Headings of one kind one after another with no text between them are a table of
+// contents; a part heading right over its first chapter is not.
+bool kindRepeats(const QList<Heading>& headings, qsizetype from, qsizetype to)
+{
+    QStringList kinds;
+    for (qsizetype i = from; i < to; ++i) {
+        if (kinds.contains(headings[i].kind))
+            return true;
+        kinds << headings[i].kind;
+    }
+    return false;
+}
+
+QList<Heading> withoutContents(QStringView shown, const QList<Heading>& all)
+{
+    QList<Heading> kept;
+    for (qsizetype i = 0; i < all.size();) {
+        qsizetype j = i + 1;
+        while (j < all.size() && onlyBlanks(shown, all[j - 1].end, all[j].chapter.position))
+            ++j;
+        qsizetype from = i;
+        if (kindRepeats(all, i, j)) {
+            // The book itself may begin right under its contents, with the contents' first
+            // heading again.
+            from = j;
+            for (qsizetype k = j - 1; k > i; --k)
+                if (all[k].key == all[i].key) {
+                    from = kindRepeats(all, k, j) ? j : k;
+                    break;
+                }
+        }
+        kept.append(all.sliced(from, j - from));
+        i = j;
+    }
+    return kept;
+}
+
+// Where chapter titles repeat from one part of the book to the next, a chapter is named
+// with its part.
+void nameByPart(QList<Heading>& headings)
+{
+    QStringList titles;
+    bool repeat = false;
+    for (const Heading& h : headings)
+        if (h.kind == u"chapter") {
+            repeat = repeat || titles.contains(h.key);
+            titles << h.key;
+        }
+    if (!repeat)
+        return;
+    QString part;
+    for (Heading& h : headings) {
+        if (h.kind != u"chapter")
+            part = h.chapter.title;
+        else if (!part.isEmpty())
+            h.chapter.title = part + QStringLiteral(" \u2014 ") + h.chapter.title;
+    }
 }
 
 } // namespace
 
 QList<cChapter> Chapters::inText(QStringView shown)
 {
-    QList<cChapter> found;
+    QList<Heading> headings;
     // Every line with where it starts; only a short one after a blank one is looked at.
     qsizetype start = 0;
     bool blankBefore = true;
@@ -53,14 +129,26 @@ QList<cChapter> Chapters::inText(QStringView shown)
                 ++after;
             const bool blankAfter = next >= n || isBlankLine(shown.sliced(next, after - next));
             const QString trimmed = line.trimmed().toString();
-            if (blankAfter && headingLine().match(trimmed).hasMatch())
-                found.append({trimmed, start + (line.size() - line.trimmed().size() > 0
-                                                    ? line.indexOf(trimmed.front())
-                                                    : 0)});
+            const QRegularExpressionMatch m = headingLine().match(trimmed);
+            if (blankAfter && m.hasMatch()) {
+                const bool closing = m.hasCaptured(u"closing");
+                const QString kind =
+                    (closing ? m.captured(u"closing") : m.captured(u"kind")).toLower();
+                const QString number = closing ? m.captured(u"ordinal") : m.captured(u"number");
+                headings.append({{trimmed, start + line.indexOf(trimmed.front())},
+                                 kind,
+                                 kind + u' ' + number.toLower(),
+                                 end});
+            }
         }
         blankBefore = blank;
         start = next;
     }
+    headings = withoutContents(shown, headings);
+    nameByPart(headings);
+    QList<cChapter> found;
+    for (const Heading& h : headings)
+        found.append(h.chapter);
     return found;
 }
 

@@ -376,6 +376,40 @@ TEST(Headings, TextLinesStandingAloneBetweenBlankLines)
     EXPECT_EQ(titles, QStringList({"CHAPTER I", "Chapter 12.", "BOOK ONE", "Part 2: The Return"}));
 }
 
+TEST(Headings, TableOfContentsLeftOutAndChaptersNamedByPart)
+{
+    // Where a book lists its headings before it begins, only the book's own count.
+    const QString book = cDocumentLoader::toParagraphs(
+        "CONTENTS\n\n  BOOK ONE: 1805\n\n  CHAPTER I\n\n  CHAPTER II\n\n  BOOK TWO\n\n"
+        "  CHAPTER I\n\n  FIRST EPILOGUE: 1813\n\n\n\nBOOK ONE: 1805\n\n\nCHAPTER I\n\n"
+        "Well, Prince.\n\nCHAPTER II\n\nAnna.\n\nBOOK TWO\n\nCHAPTER I\n\nRostov.\n\n"
+        "FIRST EPILOGUE: 1813\n\nSeven years.\n");
+    const QList<cChapter> found = Chapters::inText(book);
+    QStringList titles;
+    for (const cChapter& c : found)
+        titles << c.title;
+    EXPECT_EQ(titles, QStringList({"BOOK ONE: 1805", "BOOK ONE: 1805 \u2014 CHAPTER I",
+                                   "BOOK ONE: 1805 \u2014 CHAPTER II", "BOOK TWO",
+                                   "BOOK TWO \u2014 CHAPTER I", "FIRST EPILOGUE: 1813"}));
+    ASSERT_EQ(found.size(), 6);
+    EXPECT_EQ(found[0].position, book.lastIndexOf("BOOK ONE"));
+    EXPECT_EQ(found[1].position, book.indexOf("CHAPTER I", found[0].position));
+    EXPECT_EQ(found[4].position, book.lastIndexOf("CHAPTER I"));
+    EXPECT_EQ(found[5].position, book.lastIndexOf("FIRST"));
+
+    // A contents with text after it, chapters that need no part to tell them apart, and
+    // headings of different kinds stacked over the first chapter.
+    const QString other = cDocumentLoader::toParagraphs(
+        "Chapter 1\n\nChapter 2\n\nChapter 3\n\nPreface.\n\nVOLUME I\n\nBOOK ONE\n\n"
+        "Chapter 1\n\nOne.\n\nChapter 2\n\nTwo.\n\nChapter 3\n\nThree.\n");
+    titles.clear();
+    for (const cChapter& c : Chapters::inText(other)) {
+        EXPECT_GT(c.position, other.indexOf("Preface"));
+        titles << c.title;
+    }
+    EXPECT_EQ(titles, QStringList({"VOLUME I", "BOOK ONE", "Chapter 1", "Chapter 2", "Chapter 3"}));
+}
+
 TEST(Headings, HtmlHeadingsAtTheirPlaceInTheShownText)
 {
     const QString markup = "<html><head><title>Chapter One</title></head><body>\n"
