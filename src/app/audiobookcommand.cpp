@@ -106,6 +106,10 @@ int run(const CommandLine& command)
                             .arg(command.voice)
                             .arg(voices.size()));
         voice.voiceName = voices.value(command.voice >= 1 ? command.voice - 1 : 0);
+        talker.SelectVoice(command.voice >= 1 ? command.voice - 1 : 0);
+        if (!command.voiceVariant.isEmpty() && !talker.SelectVariant(command.voiceVariant))
+            return fail(SpeechCommands::unknownVariant(talker, command.voiceVariant));
+        voice.variant = command.voiceVariant;
     }
     voice.rate = command.rate;
     voice.pitch = command.pitch;

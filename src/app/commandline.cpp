@@ -48,6 +48,10 @@ CommandLine CommandLine::parse(const QStringList& arguments)
     const QCommandLineOption pitch(QStringLiteral("pitch"),
                                    QStringLiteral("Pitch P, from -10 to 10 (0 is normal)."),
                                    QStringLiteral("P"));
+    const QCommandLineOption variant(
+        QStringLiteral("variant"),
+        QStringLiteral("Voice variant KEY, as espeak-ng names it (f1 to f5, m1 to m7, ...)."),
+        QStringLiteral("KEY"));
     const QCommandLineOption listVoices(QStringLiteral("list-voices"),
                                         QStringLiteral("Print the numbered voice list and exit."));
     const QCommandLineOption buildCatalogue(
@@ -89,12 +93,9 @@ CommandLine CommandLine::parse(const QStringList& arguments)
     worker.setFlags(QCommandLineOption::HiddenFromHelp);
     QCommandLineOption voiceName(QStringLiteral("voice-name"), QString(), QStringLiteral("NAME"));
     voiceName.setFlags(QCommandLineOption::HiddenFromHelp);
-    QCommandLineOption voiceVariant(QStringLiteral("voice-variant"), QString(),
-                                    QStringLiteral("KEY"));
-    voiceVariant.setFlags(QCommandLineOption::HiddenFromHelp);
-    parser.addOptions({help, version, wav, audiobook, format, voice, rate, pitch, text, listVoices,
-                       buildCatalogue, updateCatalogue, australia, search, language, download,
-                       worker, voiceName, voiceVariant});
+    parser.addOptions({help, version, wav, audiobook, format, voice, rate, pitch, variant, text,
+                       listVoices, buildCatalogue, updateCatalogue, australia, search, language,
+                       download, worker, voiceName});
     parser.addPositionalArgument(
         QStringLiteral("FILE"),
         QStringLiteral("A book to open and read at once; of several books, the first."),
@@ -135,6 +136,7 @@ CommandLine CommandLine::parse(const QStringList& arguments)
             return result;
         }
     }
+    result.voiceVariant = parser.value(variant).trimmed();
     if (parser.isSet(pitch)) {
         result.pitchGiven = true;
         if (!parseInt(parser.value(pitch), -10, 10, result.pitch)) {
@@ -167,7 +169,6 @@ CommandLine CommandLine::parse(const QStringList& arguments)
     } else if (parser.isSet(worker)) {
         result.mode = Mode::AudiobookWorker;
         result.voiceName = parser.value(voiceName);
-        result.voiceVariant = parser.value(voiceVariant);
     } else if (parser.isSet(audiobook)) {
         result.mode = Mode::Audiobook;
         result.audiobookFolder = parser.value(audiobook);

@@ -109,6 +109,14 @@ private:
 
 namespace SpeechCommands {
 
+QString unknownVariant(const clsTalker& talker, const QString& key)
+{
+    QStringList keys;
+    for (const cVoiceVariant& known : talker.variantList())
+        keys << known.key;
+    return "voice variant " + key + " is unknown; espeak-ng has " + keys.join(", ");
+}
+
 int listVoices()
 {
     clsTalker talker;
@@ -141,6 +149,8 @@ int readIntoWav(const CommandLine& command)
                         .arg(voiceCount));
     if (command.voice >= 1)
         talker.SelectVoice(command.voice - 1);
+    if (!command.voiceVariant.isEmpty() && !talker.SelectVariant(command.voiceVariant))
+        return fail(SpeechCommands::unknownVariant(talker, command.voiceVariant));
     // Step by step, as the reader's own speed buttons do.
     for (int step = 0; step < 40 && talker.TalkSpeed() < command.rate; ++step)
         talker.Faster();

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+class clsTalker;
 struct CommandLine;
 
 // The speaking modes that need no window. Each returns the process exit code and writes
@@ -14,6 +15,8 @@ int listVoices();
 int readIntoWav(const CommandLine& command);
 // Why the document cannot be read ("cannot read PATH: ..."), or empty when it can.
 QString whyRefused(const QString& path);
+// "voice variant KEY is unknown; espeak-ng has ...", for a variant the voice lacks.
+QString unknownVariant(const clsTalker& talker, const QString& key);
 // Prints the document on stdout in UTF-8, as the reader shows it and the voice is given it.
 int printText(const CommandLine& command);
 

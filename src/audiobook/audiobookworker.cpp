@@ -176,7 +176,7 @@ QStringList cVoiceChoice::arguments() const
                         QStringLiteral("--rate"),       QString::number(rate),
                         QStringLiteral("--pitch"),      QString::number(pitch)};
     if (!variant.isEmpty())
-        options << QStringLiteral("--voice-variant") << variant;
+        options << QStringLiteral("--variant") << variant;
     return options;
 }
 

@@ -157,6 +157,7 @@ TEST_F(ParloCli, RateAndPitchChangeTheSpeech)
     const QByteArray high = wavOf(text, {"--pitch", "9"});
     EXPECT_NE(high, wavOf(text));
     EXPECT_NEAR(WavInfo::read(high).seconds(), normal.seconds(), normal.seconds() * 0.1);
+    EXPECT_NE(wavOf(text, {"--variant", "f3"}), wavOf(text));
 }
 
 TEST_F(ParloCli, EmptyFileGivesAnEmptyValidWav)
@@ -179,6 +180,7 @@ TEST_F(ParloCli, RefusesWhatItCannotDo)
     expectRefused({"--voice", "0", "--wav", out, in}, "0");
     expectRefused({"--rate", "11", "--wav", out, in}, "11");
     expectRefused({"--pitch", "x", "--wav", out, in}, "x");
+    expectRefused({"--variant", "nosuch", "--wav", out, in}, "voice variant nosuch is unknown");
     expectRefused({"--wav", out}, "FILE");
 }
 

@@ -37,9 +37,8 @@ TEST(CommandLine, ModesAndOptions)
     EXPECT_EQ(wav.rate, -3);
     EXPECT_EQ(wav.pitch, 4);
     // An audiobook's workers speak with the window's voice and its variant.
-    const CommandLine worker =
-        parse({"--audiobook-worker", "--voice-name", "English (Great Britain)", "--voice-variant",
-               "f3", "--rate", "2"});
+    const CommandLine worker = parse({"--audiobook-worker", "--voice-name",
+                                      "English (Great Britain)", "--variant", "f3", "--rate", "2"});
     EXPECT_EQ(worker.mode, CommandLine::Mode::AudiobookWorker);
     EXPECT_EQ(worker.voiceName, "English (Great Britain)");
     EXPECT_EQ(worker.voiceVariant, "f3");
