@@ -105,7 +105,7 @@ fSHAREDInternet::fSHAREDInternet(QWidget* parent) : QDialog(parent)
     frameLayout->addWidget(lblFile);
     frameLayout->addWidget(lblProgress);
 
-    cmdStop = new QPushButton(QStringLiteral("Stop"), this);
+    cmdStop = new QPushButton(QStringLiteral("&Stop"), this);
     cmdStop->setObjectName(QStringLiteral("cmdStop"));
     connect(cmdStop, &QPushButton::clicked, this, &fSHAREDInternet::cmdStop_Click);
 
@@ -363,7 +363,7 @@ void fSHAREDInternet::transferFailed(const QString& message)
 
 void fSHAREDInternet::Inet1_StateChanged(int state)
 {
-    lblProgress->setText(stateText(state));
+    lblProgress->setText(said(stateText(state)));
     m_ticks = 0;
     const QString status = stateStatus(state);
     if (!status.isEmpty() && !SuppressAllButErrors)
@@ -380,7 +380,7 @@ void fSHAREDInternet::Inet1_StateChanged(int state)
             if (m_getSize && !length.isEmpty())
                 m_size = length.toLongLong();
         }
-        lblProgress->setText(QStringLiteral("File size: %1").arg(m_size));
+        lblProgress->setText(said(QStringLiteral("File size: %1")).arg(m_size));
         break;
     case TransferState::Error:
         switch (Inet1.errorNumber()) {

@@ -10,6 +10,7 @@
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -31,6 +32,14 @@ QRadioButton* option(const QString& name, const QString& caption, const QString&
     return button;
 }
 
+// Alt+key of the caption moves to the field.
+QLabel* label(const QString& name, const QString& caption, QWidget* field)
+{
+    auto* text = named(new QLabel(caption, field->parentWidget()), name);
+    text->setBuddy(field);
+    return text;
+}
+
 } // namespace
 
 fSHAREDProxy::fSHAREDProxy(QWidget* parent) : QDialog(parent)
@@ -38,11 +47,11 @@ fSHAREDProxy::fSHAREDProxy(QWidget* parent) : QDialog(parent)
     setObjectName(QStringLiteral("frmProxySetup"));
     setWindowTitle(QStringLiteral("Proxy Setup"));
 
-    optNamed = option(QStringLiteral("optNamed"), QStringLiteral("Manual Settings"),
+    optNamed = option(QStringLiteral("optNamed"), QStringLiteral("&Manual Settings"),
                       QStringLiteral("Allows you to specify proxy settings manually"), this);
-    optDefault = option(QStringLiteral("optDefault"), QStringLiteral("System Default Proxy"),
+    optDefault = option(QStringLiteral("optDefault"), QStringLiteral("System &Default Proxy"),
                         QStringLiteral("Uses your Internet Explorer settings"), this);
-    optNoProxy = option(QStringLiteral("optNoProxy"), QStringLiteral("No Proxy"),
+    optNoProxy = option(QStringLiteral("optNoProxy"), QStringLiteral("&No Proxy"),
                         QStringLiteral("Switches off the proxy"), this);
 
     Frame1 = named(new QGroupBox(QStringLiteral("Proxy Settings"), this), QStringLiteral("Frame1"));
@@ -54,15 +63,20 @@ fSHAREDProxy::fSHAREDProxy(QWidget* parent) : QDialog(parent)
     txtPassword->setEchoMode(QLineEdit::Password);
     txtPassword2->setEchoMode(QLineEdit::Password);
     auto* fields = new QFormLayout(Frame1);
-    fields->addRow(QStringLiteral("Server:"), txtServer);
-    fields->addRow(QStringLiteral("Port:"), txtPort);
-    fields->addRow(QStringLiteral("User:"), txtUser);
-    fields->addRow(QStringLiteral("Password:"), txtPassword);
-    fields->addRow(QStringLiteral("Enter Again:"), txtPassword2);
+    fields->addRow(label(QStringLiteral("lblServer"), QStringLiteral("&Server:"), txtServer),
+                   txtServer);
+    fields->addRow(label(QStringLiteral("lblPort"), QStringLiteral("&Port:"), txtPort), txtPort);
+    fields->addRow(label(QStringLiteral("lblUser"), QStringLiteral("&User:"), txtUser), txtUser);
+    fields->addRow(label(QStringLiteral("lblPassword"), QStringLiteral("Pass&word:"), txtPassword),
+                   txtPassword);
+    fields->addRow(
+        label(QStringLiteral("lblPassword2"), QStringLiteral("&Enter Again:"), txtPassword2),
+        txtPassword2);
 
-    cmdOK = named(new QPushButton(QStringLiteral("OK"), this), QStringLiteral("cmdOK"));
-    cmdCancel = named(new QPushButton(QStringLiteral("Cancel"), this), QStringLiteral("cmdCancel"));
-    cmdHelp = named(new QPushButton(QStringLiteral("Help"), this), QStringLiteral("cmdHelp"));
+    cmdOK = named(new QPushButton(QStringLiteral("&OK"), this), QStringLiteral("cmdOK"));
+    cmdCancel =
+        named(new QPushButton(QStringLiteral("&Cancel"), this), QStringLiteral("cmdCancel"));
+    cmdHelp = named(new QPushButton(QStringLiteral("&Help"), this), QStringLiteral("cmdHelp"));
     cmdOK->setDefault(true);
 
     auto* buttons = new QHBoxLayout;

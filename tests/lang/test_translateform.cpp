@@ -6,6 +6,7 @@
 #include "diagnostics/help.h"
 #include "parlo_config.h"
 #include "settings/lang.h"
+#include "shippedlanguages.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -418,13 +419,7 @@ TEST(TranslateRealWindow, ErrorReportInGermanAndBack)
 {
     ScopedProgramHome home;
     cSharedLang lang;
-    lang.OverrideLanguagePath(QStringLiteral(PARLO_SOURCE_RESOURCES));
-    lang.LoadAllLanguages();
-    int german = 0;
-    for (int i = 1; i <= lang.LanguageCount(); ++i) {
-        if (lang.LanguageTitle(i) == "Deutsch")
-            german = i;
-    }
+    const int german = shippedLanguage(lang, "Deutsch");
     ASSERT_GT(german, 0);
     fSHAREDErrorRpt report;
     auto* email = report.findChild<QPushButton*>("cmdEmail");

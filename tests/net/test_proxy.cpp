@@ -2,11 +2,14 @@
 #include "net/encrypt.h"
 #include "net/fSHAREDProxy.h"
 #include "platform/textcodec.h"
+#include "settings/lang.h"
 #include "settings/settings.h"
+#include "shippedlanguages.h"
 #include "testsupport.h"
 
 #include <QFile>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -129,6 +132,36 @@ TEST_F(ProxyWindowTest, ASettingsFileHoldingAPasswordIsTheOwnersAlone)
     QFile::remove(ini);
     ASSERT_TRUE(settings.SaveSettings(ini));
     EXPECT_EQ(QFile::permissions(ini), privateMode);
+}
+
+TEST_F(ProxyWindowTest, OpensInGermanWithAKeyForEveryControl)
+{
+    auto& lang = cSharedLang::instance();
+    const int german = shippedLanguage(lang, "Deutsch");
+    ASSERT_GT(german, 0);
+    lang.LoadLanguage(german);
+    fSHAREDProxy w;
+    lang.RevertToEnglish();
+    EXPECT_EQ(w.windowTitle(), "Proxy-Einstellungen");
+    EXPECT_EQ(child<QRadioButton>(w, "optNamed")->text(), "&Manuelle Einstellungen");
+    EXPECT_EQ(child<QRadioButton>(w, "optNoProxy")->toolTip(), "Schaltet den Proxy aus");
+    EXPECT_EQ(child<QGroupBox>(w, "Frame1")->title(), "Proxy-Server");
+    EXPECT_EQ(child<QPushButton>(w, "cmdCancel")->text(), "&Abbrechen");
+    const struct {
+        const char* label;
+        const char* field;
+        const char* text;
+    } labels[] = {{"lblServer", "txtServer", "&Server:"},
+                  {"lblPort", "txtPort", "&Port:"},
+                  {"lblUser", "txtUser", "&Benutzer:"},
+                  {"lblPassword", "txtPassword", "Pass&wort:"},
+                  {"lblPassword2", "txtPassword2", "Passwort w&iederholen:"}};
+    for (const auto& row : labels) {
+        auto* label = child<QLabel>(w, row.label);
+        ASSERT_TRUE(label) << row.label;
+        EXPECT_EQ(label->text(), row.text);
+        EXPECT_EQ(label->buddy(), child<QLineEdit>(w, row.field)) << row.label;
+    }
 }
 
 TEST_F(ProxyWindowTest, HelpOpensTheHelpPage)

@@ -217,6 +217,12 @@ TEST_F(CAPTIONS, EveryWindowShowsWholeCaptionsInEveryLanguageScaledUp)
         [] { return new fSHAREDInternet; },
         [] { return new fSHAREDProxy; },
         [] {
+            // The fields and their labels show only for settings given by hand.
+            auto* proxy = new fSHAREDProxy;
+            proxy->findChild<QRadioButton*>("optNamed")->click();
+            return proxy;
+        },
+        [] {
             auto* library = new fSHAREDGut;
             library->Form_Load();
             return library;
