@@ -8,7 +8,6 @@ first and its last job: it should stay flat over the book.
 
     bench_audiobook.py --parlo build/src/app/parlo [--book FILE] [--runs 1]
 """
-import argparse
 import collections
 import os
 import re
@@ -20,7 +19,7 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from bench_wav_vs_espeak import CORPUS_BOOK, as_utf8, espeak_name, timed  # noqa: E402
+from bench_wav_vs_espeak import arguments, prepared, timed  # noqa: E402
 
 TARGETS = {"wav": 0.65, "mp3": 1.3}
 
@@ -51,18 +50,9 @@ def audiobook(parlo, folder, fmt, book, env):
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--parlo", required=True)
-    parser.add_argument("--book", default=CORPUS_BOOK)
-    parser.add_argument("--runs", type=int, default=1)
-    args = parser.parse_args()
-    if not os.path.exists(args.book):
-        sys.exit("no book at " + args.book + " (use --book)")
-
+    args = arguments(runs=1)
     with tempfile.TemporaryDirectory() as folder:
-        env = dict(os.environ, PARLO_HOME=folder)
-        book, size = as_utf8(args.book, folder)
-        name, description = espeak_name(args.parlo, env)
+        env, book, size, name, description = prepared(args, folder)
         out = os.path.join(folder, "out.wav")
         books = os.path.join(folder, "books")
         times = collections.defaultdict(list)

@@ -60,19 +60,31 @@ def seconds_of(path):
         return w.getnframes() / w.getframerate()
 
 
-def main():
+def arguments(runs):
+    """--parlo, --book and --runs, the book checked to be there."""
     parser = argparse.ArgumentParser()
     parser.add_argument("--parlo", required=True)
     parser.add_argument("--book", default=CORPUS_BOOK)
-    parser.add_argument("--runs", type=int, default=5)
+    parser.add_argument("--runs", type=int, default=runs)
     args = parser.parse_args()
     if not os.path.exists(args.book):
         sys.exit("no book at " + args.book + " (use --book)")
+    return args
 
+
+def prepared(args, folder):
+    """A program folder's environment, the book in UTF-8 and its size, espeak-ng's name and
+    description of parlo's first voice."""
+    env = dict(os.environ, PARLO_HOME=folder)
+    book, size = as_utf8(args.book, folder)
+    name, description = espeak_name(args.parlo, env)
+    return env, book, size, name, description
+
+
+def main():
+    args = arguments(runs=5)
     with tempfile.TemporaryDirectory() as folder:
-        env = dict(os.environ, PARLO_HOME=folder)
-        book, size = as_utf8(args.book, folder)
-        name, description = espeak_name(args.parlo, env)
+        env, book, size, name, description = prepared(args, folder)
         out = os.path.join(folder, "out.wav")
         parlo_times, espeak_times, memory = [], [], []
         parlo_cpu, espeak_cpu = [], []

@@ -151,11 +151,7 @@ int readIntoWav(const CommandLine& command)
         talker.SelectVoice(command.voice - 1);
     if (!command.voiceVariant.isEmpty() && !talker.SelectVariant(command.voiceVariant))
         return fail(SpeechCommands::unknownVariant(talker, command.voiceVariant));
-    // Step by step, as the reader's own speed buttons do.
-    for (int step = 0; step < 40 && talker.TalkSpeed() < command.rate; ++step)
-        talker.Faster();
-    for (int step = 0; step < 40 && talker.TalkSpeed() > command.rate; ++step)
-        talker.Slower();
+    talker.SetTalkSpeed(command.rate);
     if (command.pitchGiven)
         talker.ChangePitch(command.pitch);
     PronDict().LoadWords();

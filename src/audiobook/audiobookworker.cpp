@@ -185,11 +185,7 @@ void cVoiceChoice::applyTo(clsTalker& talker) const
     talker.SelectVoice(clsTalker::findStoredVoice(talker.voiceList(), voiceName, 0));
     if (!variant.isEmpty())
         talker.SelectVariant(variant);
-    // Step by step, as the reader's own speed buttons do.
-    for (int step = 0; step < 40 && talker.TalkSpeed() < rate; ++step)
-        talker.Faster();
-    for (int step = 0; step < 40 && talker.TalkSpeed() > rate; ++step)
-        talker.Slower();
+    talker.SetTalkSpeed(rate);
     if (pitch != 0)
         talker.ChangePitch(pitch);
 }
