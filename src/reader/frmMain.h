@@ -145,6 +145,9 @@ private:
     void cmdReload_Click();
     void changeFontSize(int step);
     void cmdSpeakToWav_Click();
+    // The progress of a reading into files, with Stop.
+    QProgressDialog* readingProgress(const QString& name, const QString& title,
+                                     const QString& label, int maximum);
     void mnuPron_Click();
     void Talker_SpeakingSentence();
     void Talker_ReadingFinished();

@@ -102,13 +102,9 @@ void frmMain::mnuAudiobook_Click()
         text, cDocumentLoader::chapters(*RichTextBox1->document()), book, format,
         cAudiobookPlan::pieceSizeFor(text.size(), cAudiobookMaker::workersFor(1 << 20)));
     m_audiobook = new cAudiobookMaker(this);
-    m_audiobookProgress = new QProgressDialog(translated("Reading into audio files by chapter"),
-                                              translated("Stop"), 0, 1000, this);
-    m_audiobookProgress->setObjectName(QStringLiteral("audiobookProgress"));
-    m_audiobookProgress->setWindowTitle(translated("Read into audio files by chapter"));
-    m_audiobookProgress->setAutoClose(false);
-    m_audiobookProgress->setAutoReset(false);
-    m_audiobookProgress->setMinimumDuration(0);
+    m_audiobookProgress = readingProgress(QStringLiteral("audiobookProgress"),
+                                          translated("Read into audio files by chapter"),
+                                          translated("Reading into audio files by chapter"), 1000);
     connect(m_audiobookProgress, &QProgressDialog::canceled, m_audiobook, &cAudiobookMaker::cancel);
     connect(m_audiobook, &cAudiobookMaker::progress, this, [this](double fraction, double left) {
         if (!m_audiobookProgress)

@@ -217,6 +217,19 @@ bool frmMain::refusedAsReadOnly(const QString& path)
     return true;
 }
 
+QProgressDialog* frmMain::readingProgress(const QString& name, const QString& title,
+                                          const QString& label, int maximum)
+{
+    // Shown at once, and closed by the reading when it ends, not on reaching its maximum.
+    auto* dialog = new QProgressDialog(label, translated("Stop"), 0, maximum, this);
+    dialog->setObjectName(name);
+    dialog->setWindowTitle(title);
+    dialog->setAutoClose(false);
+    dialog->setAutoReset(false);
+    dialog->setMinimumDuration(0);
+    return dialog;
+}
+
 void frmMain::cmdSpeakToWav_Click()
 {
     const WorkScope work(*this);
@@ -242,14 +255,9 @@ void frmMain::cmdSpeakToWav_Click()
         finishWav(true);
         return;
     }
-    m_wavProgress =
-        new QProgressDialog(translated("Reading into ") + cSharedFileSubs::FileOnly(path),
-                            translated("Stop"), 0, qMax(1, m_talker->Store().count()), this);
-    m_wavProgress->setObjectName(QStringLiteral("wavProgress"));
-    m_wavProgress->setWindowTitle(translated("Read to WAV file"));
-    m_wavProgress->setAutoClose(false);
-    m_wavProgress->setAutoReset(false);
-    m_wavProgress->setMinimumDuration(0);
+    m_wavProgress = readingProgress(QStringLiteral("wavProgress"), translated("Read to WAV file"),
+                                    translated("Reading into ") + cSharedFileSubs::FileOnly(path),
+                                    qMax(1, m_talker->Store().count()));
     connect(m_wavProgress, &QProgressDialog::canceled, this, &frmMain::StopReading);
     m_wavProgress->show();
 }

@@ -4,19 +4,43 @@
 
 namespace AudioFormats {
 
+namespace {
+
+struct Kind {
+    AudioFormat format;
+    const char* extension;
+    const char* filter;
+};
+
+// Wav first: what any unknown format falls back to.
+constexpr Kind kKinds[] = {
+    {AudioFormat::Wav, "wav", "Wave Files (*.wav)"},
+    {AudioFormat::Mp3, "mp3", "MP3 Files (*.mp3)"},
+    {AudioFormat::Ogg, "ogg", "Ogg Vorbis Files (*.ogg)"},
+    {AudioFormat::Opus, "opus", "Opus Files (*.opus)"},
+    {AudioFormat::Flac, "flac", "FLAC Files (*.flac)"},
+};
+
+const Kind& kindOf(AudioFormat format)
+{
+    for (const Kind& kind : kKinds) {
+        if (kind.format == format)
+            return kind;
+    }
+    return kKinds[0];
+}
+
+} // namespace
+
 std::optional<AudioFormat> fromName(const QString& name)
 {
     const QString n = name.toLower();
-    if (n == u"wav")
-        return AudioFormat::Wav;
-    if (n == u"mp3")
-        return AudioFormat::Mp3;
-    if (n == u"ogg" || n == u"oga")
+    if (n == u"oga")
         return AudioFormat::Ogg;
-    if (n == u"opus")
-        return AudioFormat::Opus;
-    if (n == u"flac")
-        return AudioFormat::Flac;
+    for (const Kind& kind : kKinds) {
+        if (n == QLatin1String(kind.extension))
+            return kind.format;
+    }
     return std::nullopt;
 }
 
@@ -27,36 +51,12 @@ AudioFormat fromPath(const QString& path)
 
 QString extension(AudioFormat format)
 {
-    switch (format) {
-    case AudioFormat::Mp3:
-        return QStringLiteral("mp3");
-    case AudioFormat::Ogg:
-        return QStringLiteral("ogg");
-    case AudioFormat::Opus:
-        return QStringLiteral("opus");
-    case AudioFormat::Flac:
-        return QStringLiteral("flac");
-    case AudioFormat::Wav:
-        break;
-    }
-    return QStringLiteral("wav");
+    return QLatin1String(kindOf(format).extension);
 }
 
 QString filter(AudioFormat format)
 {
-    switch (format) {
-    case AudioFormat::Mp3:
-        return QStringLiteral("MP3 Files (*.mp3)");
-    case AudioFormat::Ogg:
-        return QStringLiteral("Ogg Vorbis Files (*.ogg)");
-    case AudioFormat::Opus:
-        return QStringLiteral("Opus Files (*.opus)");
-    case AudioFormat::Flac:
-        return QStringLiteral("FLAC Files (*.flac)");
-    case AudioFormat::Wav:
-        break;
-    }
-    return QStringLiteral("Wave Files (*.wav)");
+    return QLatin1String(kindOf(format).filter);
 }
 
 QByteArray latin1Tag(const QString& text)
