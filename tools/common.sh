@@ -8,7 +8,7 @@ PARLO_PACKAGES=(
     cmake ninja-build g++ pkg-config clang libclang-rt-14-dev
     qt6-base-dev qt6-multimedia-dev libgl-dev
     libespeak-ng-dev espeak-ng
-    libcurl4-openssl-dev libzip-dev libdeflate-dev libsndfile1-dev libsamplerate0-dev libsox-fmt-mp3
+    libcurl4-openssl-dev libzip-dev libdeflate-dev libsndfile1-dev libsoxr-dev libmp3lame-dev libsox-fmt-mp3
     libgtest-dev libgmock-dev
     pulseaudio xvfb xauth dbus-daemon playerctl
     python3 python3-pyftpdlib tinyproxy sox curl openssl

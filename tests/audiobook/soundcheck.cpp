@@ -11,10 +11,13 @@ SoundCheck SoundCheck::read(const QString& path)
     SNDFILE* file = sf_open(QFile::encodeName(path).constData(), SFM_READ, &info);
     if (!file)
         return check;
-    // Tags as written: Latin-1 in MP3 and WAV, UTF-8 in the others.
+    // Tags as read back: Latin-1 in WAV, UTF-8 in the others (MP3's UTF-16 comes out so).
+    const bool wav = (info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_WAV;
     const auto text = [&](int kind) {
         const char* value = sf_get_string(file, kind);
-        return value ? QString::fromLatin1(value) : QString();
+        if (!value)
+            return QString();
+        return wav ? QString::fromLatin1(value) : QString::fromUtf8(value);
     };
     check.title = text(SF_STR_TITLE);
     check.artist = text(SF_STR_ARTIST);

@@ -53,7 +53,7 @@ TEST(SoundFiles, EveryFormatKeepsTheLengthAndTheTagsWrittenInPiecesOfAnySize)
     }
 }
 
-TEST(SoundFiles, TagsStayWithinTheWavLimitAndMp3TagsAreLatin1)
+TEST(SoundFiles, TagsStayWithinTheWavLimitAndMp3TagsKeepEveryLetter)
 {
     ScopedProgramHome home;
     const std::vector<int16_t> samples = tone(0.1);
@@ -68,15 +68,16 @@ TEST(SoundFiles, TagsStayWithinTheWavLimitAndMp3TagsAreLatin1)
     EXPECT_LE(QFileInfo(home.file("small.wav")).size(), 44 + 1000);
     EXPECT_EQ(SoundCheck::read(home.file("small.wav")).frames, 100);
 
-    // Players read ID3 text as Latin-1: "ä" stays, "ĉ" loses its accent, "€" cannot be.
+    // RIFF INFO text is read as Latin-1: "ä" stays, "ĉ" loses its accent, "€" cannot be.
     EXPECT_EQ(AudioFormats::latin1Tag(QString::fromUtf8("Ärger ĉapitro 5€")),
               QByteArray("\xC4rger capitro 5?"));
+    // ID3 tags are UTF-16: nothing is lost.
     cSoundFileWriter mp3;
     ASSERT_TRUE(mp3.open(home.file("t.mp3"), AudioFormat::Mp3,
-                         {QString::fromUtf8("Ärger ĉapitro"), {}, {}, 0}));
+                         {QString::fromUtf8("Ärger ĉapitro 5€"), {}, {}, 0}));
     ASSERT_TRUE(mp3.write(samples.data(), qint64(samples.size())));
     ASSERT_TRUE(mp3.close());
-    EXPECT_EQ(SoundCheck::read(home.file("t.mp3")).title, QString::fromUtf8("Ärger capitro"));
+    EXPECT_EQ(SoundCheck::read(home.file("t.mp3")).title, QString::fromUtf8("Ärger ĉapitro 5€"));
 
     QString why;
     cSoundFileWriter nowhere;

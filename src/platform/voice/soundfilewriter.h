@@ -8,12 +8,16 @@
 #include <memory>
 #include <vector>
 
-// Encodes 22,050 Hz 16-bit mono speech into an MP3, Ogg Vorbis, Opus or FLAC file through
-// libsndfile, with the tags players show. Opus takes no 22,050 Hz audio: it is resampled
-// to 24,000 Hz on the way.
+// Encodes 22,050 Hz 16-bit mono speech into an MP3, Ogg Vorbis, Opus or FLAC file, with the
+// tags players show. Ogg, Opus and FLAC go through libsndfile. MP3 is driven through LAME
+// itself: libsndfile leaves LAME at its slow default quality, which made the encoder cost
+// twice the speech, and writes its tags as Latin-1 only. MP3 is written at 16,000 Hz and
+// Opus at 24,000 Hz (it takes no 22,050 Hz audio), resampled on the way.
 class cSoundFileWriter {
 public:
     static constexpr int InputRate = 22050;
+    static constexpr int Mp3Rate = 16000;
+    static constexpr int OpusRate = 24000;
 
     cSoundFileWriter();
     ~cSoundFileWriter();
@@ -27,16 +31,20 @@ public:
     // Completes the file; false when it was not open or could not be completed.
     bool close();
     bool isOpen() const;
-    // The rate the file holds (the input's, but for Opus).
+    // The rate the file holds.
     int fileRate() const { return m_fileRate; }
 
 private:
-    bool resampleAndWrite(const int16_t* samples, qint64 count, bool last);
+    bool openMp3(const QString& path, const cAudioTags& tags, QString* why);
+    // Resamples when the file's rate is not the input's; input nullptr ends the stream.
+    bool convert(const int16_t* samples, qint64 count);
+    bool store(const int16_t* samples, qint64 count);
+    bool finishMp3();
 
     struct Handles;
     std::unique_ptr<Handles> m_h;
     int m_fileRate = InputRate;
     bool m_failed = false;
-    std::vector<float> m_in;
-    std::vector<float> m_out;
+    std::vector<int16_t> m_resampled;
+    std::vector<unsigned char> m_encoded;
 };
