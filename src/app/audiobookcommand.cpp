@@ -154,7 +154,8 @@ int run(const CommandLine& command)
                          });
     }
     QString why;
-    if (!maker.start(text, plan, command.audiobookFolder, voice, &why))
+    if (!maker.start(text, cDocumentLoader::voiceMarkers(*doc), plan, command.audiobookFolder,
+                     voice, &why))
         return fail(why);
     loop.exec();
     if (terminal)

@@ -19,6 +19,7 @@ struct cAudiobookMaker::Job {
     int chapter = 0;
     int piece = -1;
     QString out;
+    cVoiceMarkers markers; // counted from the piece's start
     double weight = 0;
     int permille = 0;
     State state = State::Pending;
@@ -50,7 +51,23 @@ int cAudiobookMaker::workersFor(int pieces)
     return std::clamp(pieces, 1, std::max(1, cores));
 }
 
-bool cAudiobookMaker::start(const QString& text, const cAudiobookPlan& plan, const QString& folder,
+namespace {
+
+// The markers that fall within a piece; emphasis open at its start is opened there again.
+cVoiceMarkers markersWithin(const cVoiceMarkers& markers, qsizetype start, qsizetype size)
+{
+    cVoiceMarkers within;
+    for (const cVoiceMarker& m : VoiceMarkers::from(markers, int(start))) {
+        if (m.position < size || (m.position == size && VoiceMarkers::closesEmphasis(m.text)))
+            within.append(m);
+    }
+    return within;
+}
+
+} // namespace
+
+bool cAudiobookMaker::start(const QString& text, const cVoiceMarkers& markers,
+                            const cAudiobookPlan& plan, const QString& folder,
                             const cVoiceChoice& voice, QString* why)
 {
     const auto refuse = [why](const QString& message) {
@@ -89,6 +106,7 @@ bool cAudiobookMaker::start(const QString& text, const cAudiobookPlan& plan, con
             job.chapter = int(c);
             job.piece = p;
             job.out = split ? m_temp->filePath(QStringLiteral("piece-%1.wav").arg(p)) : finalOut;
+            job.markers = markersWithin(markers, piece.start, piece.size());
             job.weight = double(piece.size());
             m_jobs.append(job);
         }
@@ -177,6 +195,12 @@ void cAudiobookMaker::dispatch()
         } else {
             request.insert(QStringLiteral("text"),
                            m_temp->filePath(QStringLiteral("piece-%1.txt").arg(job.piece)));
+            if (!job.markers.isEmpty()) {
+                QJsonArray markers;
+                for (const cVoiceMarker& m : std::as_const(job.markers))
+                    markers.append(QJsonArray{m.position, m.text});
+                request.insert(QStringLiteral("markers"), markers);
+            }
         }
         job.state = Job::State::Running;
         worker.job = best;
@@ -255,6 +279,7 @@ void cAudiobookMaker::complete()
     stopWorkers();
     const QString ext = AudioFormats::extension(m_plan.format);
     QStringList files;
+    QList<double> seconds;
     for (qsizetype c = 0; c < m_plan.chapters.size(); ++c) {
         const QString from = m_temp->filePath(QStringLiteral("chapter-%1.%2").arg(c).arg(ext));
         const QString to = QDir(m_folder).filePath(m_plan.chapters[c].fileName);
@@ -266,9 +291,10 @@ void cAudiobookMaker::complete()
             return;
         }
         files << to;
+        seconds << AudioFormats::playingSeconds(to);
     }
     QSaveFile playlist(QDir(m_folder).filePath(m_plan.playlistName()));
-    if (!playlist.open(QIODevice::WriteOnly) || playlist.write(m_plan.playlist({})) < 0 ||
+    if (!playlist.open(QIODevice::WriteOnly) || playlist.write(m_plan.playlist(seconds)) < 0 ||
         !playlist.commit()) {
         for (const QString& moved : std::as_const(files))
             QFile::remove(moved);

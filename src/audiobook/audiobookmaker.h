@@ -2,6 +2,7 @@
 
 #include "audiobook/audiobookplan.h"
 #include "audiobook/audiobookworker.h"
+#include "speech/voicemarkers.h"
 
 #include <QElapsedTimer>
 #include <QList>
@@ -31,8 +32,9 @@ public:
     static int workersFor(int pieces);
 
     // False with why set when it cannot start (the folder cannot be made or written).
-    bool start(const QString& text, const cAudiobookPlan& plan, const QString& folder,
-               const cVoiceChoice& voice, QString* why = nullptr);
+    // markers: the voice's emphasis and voice tags taken out of text, as read aloud.
+    bool start(const QString& text, const cVoiceMarkers& markers, const cAudiobookPlan& plan,
+               const QString& folder, const cVoiceChoice& voice, QString* why = nullptr);
     // Stops every worker and removes what was written; finished() follows.
     void cancel();
     bool isRunning() const { return m_running; }

@@ -89,7 +89,12 @@ Outcome speak(clsTalker& talker, const QByteArray& id, const QJsonObject& job, Q
         say("progress " + id + ' ' + QByteArray::number(qint64(done) * 1000 / total));
     });
     progress.start(500);
-    talker.StoreTextFile(text);
+    cVoiceMarkers markers;
+    for (const QJsonValue& marker : job.value(QLatin1String("markers")).toArray()) {
+        const QJsonArray pair = marker.toArray();
+        markers.append({pair.at(0).toInt(), pair.at(1).toString()});
+    }
+    talker.StoreTextFile(text, markers);
     talker.ReadText();
     if (talker.isBusy())
         loop.exec();

@@ -136,6 +136,7 @@ void frmMain::mnuAudiobook_Click()
             });
     m_audiobookProgress->show();
     QString why;
-    if (!m_audiobook->start(text, plan, folder, currentVoiceChoice(), &why))
+    if (!m_audiobook->start(text, cDocumentLoader::voiceMarkers(*RichTextBox1->document()), plan,
+                            folder, currentVoiceChoice(), &why))
         Q_EMIT m_audiobook->finished(false, why);
 }

@@ -23,6 +23,11 @@ bool isEmphasis(const QString& marker)
     return marker == kOpen || marker == kClose;
 }
 
+bool closesEmphasis(const QString& marker)
+{
+    return marker == kClose;
+}
+
 cVoiceMarkers extract(QString& text, bool voiceTags)
 {
     cVoiceMarkers markers;

@@ -30,5 +30,6 @@ int shownPosition(const cVoiceMarkers& markers, qsizetype markedPosition);
 // one character between); 0 when none starts there.
 int voiceTagAt(QStringView text, qsizetype i);
 bool isEmphasis(const QString& marker);
+bool closesEmphasis(const QString& marker);
 
 } // namespace VoiceMarkers

@@ -88,7 +88,8 @@ TEST_F(AudiobookCli, WavOptionWritesEveryFormatByItsExtensionWithTags)
         ASSERT_EQ(parlo({"--wav", out, book}), 0) << err.toStdString();
         const SoundCheck check = SoundCheck::read(out);
         ASSERT_TRUE(check.valid);
-        EXPECT_EQ(check.rate, QByteArray(ext) == "opus" ? 24000 : 22050);
+        const QByteArray kind = QByteArray(ext).toLower();
+        EXPECT_EQ(check.rate, kind == "opus" ? 24000 : kind == "mp3" ? 16000 : 22050);
         EXPECT_NEAR(check.seconds(), wav.seconds(), wav.seconds() * 0.02);
         EXPECT_EQ(check.title, "The Little Book");
         EXPECT_EQ(check.artist, "Ann Writer");
@@ -111,9 +112,11 @@ TEST_F(AudiobookCli, WritesAFileAPerChapterInOrderWithTagsAndAPlaylist)
     // Nothing was written beside the folder.
     EXPECT_EQ(entries(home.file("sub")), QStringList{"out"});
     double total = 0;
+    QStringList lengths;
     for (int i = 0; i < 3; ++i) {
         SCOPED_TRACE(i);
         const SoundCheck check = SoundCheck::read(QDir(folder).filePath(expected[i]));
+        lengths << QString::number(qRound(check.seconds()));
         ASSERT_TRUE(check.valid);
         EXPECT_EQ(check.track, QString::number(i + 1));
         EXPECT_EQ(check.artist, "Ann Writer");
@@ -125,11 +128,16 @@ TEST_F(AudiobookCli, WritesAFileAPerChapterInOrderWithTagsAndAPlaylist)
     const QStringList playlist =
         QString::fromUtf8(readBytes(QDir(folder).filePath(expected[3]))).split('\n');
     QStringList named;
+    QStringList listed;
     for (const QString& line : playlist) {
-        if (!line.isEmpty() && !line.startsWith('#'))
+        if (line.startsWith("#EXTINF:"))
+            listed << line.mid(8).section(',', 0, 0);
+        else if (!line.isEmpty() && !line.startsWith('#'))
             named << line;
     }
     EXPECT_EQ(named, expected.mid(0, 3));
+    // Players show each chapter's length before playing it.
+    EXPECT_EQ(listed, lengths);
 }
 
 TEST_F(AudiobookCli, PiecesSpokenApartJoinIntoTheSameSpeech)
@@ -159,6 +167,38 @@ TEST_F(AudiobookCli, PiecesSpokenApartJoinIntoTheSameSpeech)
         << err.toStdString();
     const SoundCheck mp3 = SoundCheck::read(QDir(folder).filePath("01 - plain.mp3"));
     EXPECT_NEAR(mp3.seconds(), joined.size() / 2 / 22050.0, joined.size() / 2 / 22050.0 * 0.02);
+}
+
+TEST_F(AudiobookCli, EmphasisIsSpokenAsInOneReadingEvenAcrossPieces)
+{
+    QByteArray body;
+    for (int i = 0; i < 6; ++i)
+        body += "<p>Paragraph " + QByteArray::number(i) +
+                " was <b>never</b> late. <em>Always kind. Ever so patient. Quite calm.</em> The "
+                "end.</p>\n";
+    const QString book = write("stress.html", "<html><body>" + body + "</body></html>");
+    const QString plain = write("plain.html", QByteArray(body)
+                                                  .replace("<b>", "")
+                                                  .replace("</b>", "")
+                                                  .replace("<em>", "")
+                                                  .replace("</em>", ""));
+    ASSERT_EQ(parlo({"--wav", home.file("whole.wav"), book}), 0) << err.toStdString();
+    ASSERT_EQ(parlo({"--wav", home.file("flat.wav"), plain}), 0) << err.toStdString();
+    const QByteArray whole = samples(readBytes(home.file("whole.wav")));
+    // Emphasis is slower: without it the speech is clearly shorter.
+    const QByteArray flat = samples(readBytes(home.file("flat.wav")));
+    ASSERT_LT(flat.size(), whole.size() * 0.96);
+
+    const QString folder = home.file("out");
+    ASSERT_EQ(parlo({"--audiobook", folder, "--format", "wav", book}), 0) << err.toStdString();
+    EXPECT_TRUE(samples(readBytes(QDir(folder).filePath("01 - stress.wav"))) == whole);
+    // Pieces cut between the sentences, inside the emphasis too: each piece opens it again
+    // where it starts. Pieces spoken apart pause a little differently, so only the length.
+    ASSERT_EQ(parlo({"--audiobook", folder, "--format", "wav", book}, {"PARLO_AUDIOBOOK_PIECE=20"}),
+              0)
+        << err.toStdString();
+    const QByteArray joined = samples(readBytes(QDir(folder).filePath("01 - stress.wav")));
+    EXPECT_NEAR(joined.size(), whole.size(), whole.size() * 0.01);
 }
 
 TEST_F(AudiobookCli, CancelledBySignalLeavesNoFile)

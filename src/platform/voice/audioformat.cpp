@@ -1,6 +1,9 @@
 #include "platform/voice/audioformat.h"
 
+#include <QFile>
 #include <QFileInfo>
+
+#include <sndfile.h>
 
 namespace AudioFormats {
 
@@ -79,6 +82,16 @@ QByteArray latin1Tag(const QString& text)
             out += '?';
     }
     return out;
+}
+
+double playingSeconds(const QString& path)
+{
+    SF_INFO info{};
+    SNDFILE* file = sf_open(QFile::encodeName(path).constData(), SFM_READ, &info);
+    if (!file)
+        return -1;
+    sf_close(file);
+    return info.samplerate > 0 && info.frames >= 0 ? double(info.frames) / info.samplerate : -1;
 }
 
 } // namespace AudioFormats

@@ -30,7 +30,9 @@ AudioFormat fromPath(const QString& path);
 QString extension(AudioFormat format);
 // "MP3 Files (*.mp3)" and the like, for a save dialog.
 QString filter(AudioFormat format);
-// The text in Latin-1, for tags that players read as Latin-1 (ID3 as written, RIFF INFO):
+// How long the sound file plays, in seconds; -1 when it cannot be read.
+double playingSeconds(const QString& path);
+// The text in Latin-1, for tags that players read as Latin-1 (RIFF INFO):
 // accents that Latin-1 lacks are dropped, other characters become "?".
 QByteArray latin1Tag(const QString& text);
 
