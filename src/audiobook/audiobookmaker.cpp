@@ -6,6 +6,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLockFile>
 #include <QProcess>
 #include <QSaveFile>
 #include <QTemporaryDir>
@@ -64,6 +65,26 @@ cVoiceMarkers markersWithin(const cVoiceMarkers& markers, qsizetype start, qsize
     return within;
 }
 
+// A maker killed outright leaves its hidden folder behind, with a lock whose process is
+// gone. Folders still locked belong to a maker at work; those without a lock are left be.
+void removeLeftBehind(const QString& folder)
+{
+    const QFileInfoList hidden = QDir(folder).entryInfoList(
+        {QStringLiteral(".parlo-*")}, QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot);
+    for (const QFileInfo& left : hidden) {
+        const QString lockPath = QDir(left.filePath()).filePath(QStringLiteral("lock"));
+        if (!QFileInfo::exists(lockPath))
+            continue;
+        QLockFile lock(lockPath);
+        // Only a lock whose process has ended is stale, however old.
+        lock.setStaleLockTime(0);
+        if (lock.tryLock(0)) {
+            lock.unlock();
+            QDir(left.filePath()).removeRecursively();
+        }
+    }
+}
+
 } // namespace
 
 bool cAudiobookMaker::start(const QString& text, const cVoiceMarkers& markers,
@@ -79,10 +100,13 @@ bool cAudiobookMaker::start(const QString& text, const cVoiceMarkers& markers,
         return refuse(QStringLiteral("an audiobook is already being made"));
     if (!QDir().mkpath(folder))
         return refuse(QStringLiteral("cannot make the folder ") + folder);
+    removeLeftBehind(folder);
     m_temp =
         std::make_unique<QTemporaryDir>(QDir(folder).filePath(QStringLiteral(".parlo-XXXXXX")));
     if (!m_temp->isValid())
         return refuse(QStringLiteral("cannot write into the folder ") + folder);
+    m_tempLock = std::make_unique<QLockFile>(m_temp->filePath(QStringLiteral("lock")));
+    m_tempLock->lock();
     m_plan = plan;
     m_folder = folder;
     m_files.clear();
@@ -304,7 +328,7 @@ void cAudiobookMaker::complete()
     files << playlist.fileName();
     m_files = files;
     m_running = false;
-    m_temp.reset();
+    removeTemp();
     Q_EMIT progress(1.0, 0.0);
     Q_EMIT finished(true, {});
 }
@@ -315,8 +339,14 @@ void cAudiobookMaker::fail(const QString& message)
         return;
     m_running = false;
     stopWorkers();
-    m_temp.reset();
+    removeTemp();
     Q_EMIT finished(false, message);
+}
+
+void cAudiobookMaker::removeTemp()
+{
+    m_tempLock.reset();
+    m_temp.reset();
 }
 
 void cAudiobookMaker::cancel()

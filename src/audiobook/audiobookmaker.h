@@ -11,6 +11,7 @@
 
 #include <memory>
 
+class QLockFile;
 class QProcess;
 class QTemporaryDir;
 
@@ -60,10 +61,12 @@ private:
     void complete();
     void stopWorkers();
     void report();
+    void removeTemp();
 
     QList<Job> m_jobs;
     std::vector<std::unique_ptr<Worker>> m_workers;
     std::unique_ptr<QTemporaryDir> m_temp;
+    std::unique_ptr<QLockFile> m_tempLock; // tells a later maker that m_temp is in use
     cAudiobookPlan m_plan;
     QString m_folder;
     QStringList m_files;

@@ -2,6 +2,7 @@
 #include "testsupport.h"
 
 #include <QDir>
+#include <QLockFile>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QtEndian>
@@ -232,6 +233,31 @@ TEST_F(AudiobookCli, CancelledBySignalLeavesNoFile)
         EXPECT_TRUE(said.contains("cancelled")) << said.toStdString();
         EXPECT_EQ(entries(folder), QStringList{});
     }
+
+    // Killed outright, it cannot clean up: the next audiobook into the folder does, and
+    // leaves alone the hidden folder of one still at work.
+    const QString folder = home.file("out");
+    QProcess killed;
+    killed.setProcessEnvironment(environment({"PARLO_AUDIOBOOK_MEMORY=1"}));
+    killed.setReadChannel(QProcess::StandardError);
+    killed.start(QStringLiteral(PARLO_BINARY), {"--audiobook", folder, "--format", "wav", book});
+    QByteArray said;
+    while (!said.contains("memory") && killed.waitForReadyRead(120000))
+        said += killed.readAllStandardError();
+    ASSERT_TRUE(said.contains("memory")) << said.toStdString();
+    killed.kill();
+    ASSERT_TRUE(killed.waitForFinished(60000));
+    ASSERT_EQ(entries(folder).size(), 1);
+    EXPECT_TRUE(entries(folder).constFirst().startsWith(".parlo-"));
+    ASSERT_TRUE(QDir(folder).mkdir(".parlo-atwork"));
+    QLockFile atWork(QDir(folder).filePath(".parlo-atwork/lock"));
+    ASSERT_TRUE(atWork.tryLock(0));
+    ASSERT_EQ(
+        parlo({"--audiobook", folder, "--format", "wav", write("book.txt", kHeader + kChapters)}),
+        0)
+        << err.toStdString();
+    EXPECT_EQ(entries(folder).first(2), (QStringList{".parlo-atwork", "01 - CHAPTER I.wav"}));
+    EXPECT_EQ(entries(folder).filter(".parlo-").size(), 1);
 }
 
 TEST_F(AudiobookCli, AFullWavFileAndBadRequestsAreRefusedCleanly)
