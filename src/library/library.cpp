@@ -12,7 +12,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLocale>
 
 const QString cLibrary::kDefaultURL = QStringLiteral("https://www.gutenberg.org/dirs/");
 const QString cLibrary::kDefaultAustraliaURL = QStringLiteral("https://gutenberg.net.au/");
@@ -152,8 +151,9 @@ bool cLibrary::LoadCatalogue(bool quiet)
     }
     m_view.busyPointer(true);
     const QDate date = cSharedFileSubs::instance().FileDate(file).date();
-    m_catalogueDate = translate(QStringLiteral("Catalogue last updated: ")) +
-                      QLocale().toString(date, QStringLiteral("MMMM dd, yyyy"));
+    m_catalogueDate =
+        translate(QStringLiteral("Catalogue last updated: ")) +
+        cSharedLang::instance().locale().toString(date, QStringLiteral("MMMM dd, yyyy"));
     m_books.load(file);
     m_books.setDetails(cCatalogueBuilder(report).LoadBookDetails());
     m_caption = QStringLiteral("%1: %2 %3")

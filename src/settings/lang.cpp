@@ -188,6 +188,19 @@ bool cSharedLang::isEnglish() const
     return !m_tableLoaded || m_currentName == kEnglish;
 }
 
+QLocale cSharedLang::locale() const
+{
+    if (isEnglish())
+        return QLocale(QLocale::English, QLocale::UnitedStates);
+    const QList<QLocale> all =
+        QLocale::matchingLocales(QLocale::AnyLanguage, QLocale::AnyScript, QLocale::AnyTerritory);
+    for (const QLocale& candidate : all) {
+        if (m_currentName.compare(candidate.nativeLanguageName(), Qt::CaseInsensitive) == 0)
+            return candidate;
+    }
+    return QLocale();
+}
+
 void cSharedLang::LoadLanguage(int languageNum)
 {
     ensureInitialised();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QHash>
+#include <QLocale>
 #include <QString>
 #include <QStringList>
 
@@ -58,6 +59,10 @@ public:
     void RevertToEnglish();
     // "English" after a revert, the title of the loaded language, or empty before either.
     QString currentLanguageName() const { return m_currentName; }
+    // The locale whose language calls itself by the loaded language's title ("Deutsch",
+    // "Español"), for month names and the like; English when English is shown, the
+    // system's when no locale answers to the title.
+    QLocale locale() const;
     int translationCount() const { return static_cast<int>(m_table.size()); }
 
     // List boxes of languages: position in the list = language number.

@@ -11,6 +11,7 @@
 #include "testsupport.h"
 
 #include <QComboBox>
+#include <QDirIterator>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -124,6 +125,17 @@ TEST_F(LibraryTexts, InGermanTheWindowItsListAndItsStatusLinesAreGerman)
         EXPECT_EQ(window->findChild<QLabel*>("lblStatus")->text(), status);
     }
     EXPECT_EQ(window->windowTitle(), "Project Gutenberg: 2 Titel.");
+    // The catalogue's date with the month in German.
+    QDirIterator found(home.path(), {QStringLiteral("GutIndex.txt")}, QDir::Files,
+                       QDirIterator::Subdirectories);
+    ASSERT_TRUE(found.hasNext());
+    QFile index(found.next());
+    ASSERT_TRUE(index.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(index.setFileTime(QDateTime(QDate(2024, 3, 5), QTime(12, 0)),
+                                  QFileDevice::FileModificationTime));
+    index.close();
+    EXPECT_EQ(open()->findChild<QLabel*>("lblCatalogueDate")->text(),
+              QString::fromUtf8("Katalog zuletzt aktualisiert: März 05, 2024"));
 
     // A busy server's wait, in a whole sentence.
     mirror.put("dirs/1/4/0/1400/1400.txt.busy", "429 1\n");
