@@ -4,6 +4,9 @@
 
 #include <QRegularExpression>
 
+#include <algorithm>
+#include <iterator>
+
 namespace {
 
 bool isBreak(QChar c)
@@ -23,19 +26,109 @@ const QRegularExpression& headingLine()
 {
     static const QRegularExpression re(
         QStringLiteral("^(?:(?<kind>CHAPTER|Chapter|BOOK|Book|PART|Part|VOLUME|Volume)\\s+"
-                       "(?<number>[IVXLCDM]+|\\d+|[A-Z][A-Za-z]+(-[A-Za-z]+)?)|"
+                       "(?<number>[IVXLCDM]+|\\d+|[A-Z][A-Za-z]+(-[A-Za-z]+)?|"
+                       "(?:the|THE)\\s+(?:FIRST|SECOND|THIRD|FOURTH|FIFTH|SIXTH|SEVENTH|EIGHTH|"
+                       "NINTH|TENTH|LAST|First|Second|Third|Fourth|Fifth|Sixth|Seventh|Eighth|"
+                       "Ninth|Tenth|Last))|"
                        "(?:(?<ordinal>FIRST|SECOND|THIRD|First|Second|Third)\\s+)?"
                        "(?<closing>EPILOGUE|Epilogue|PROLOGUE|Prologue))"
                        "(\\.|:|\\.?\\s*[.:\\x{2014}-]\\s*\\S.*)?$"));
     return re;
 }
 
+// A chapter numbered and nothing more: "IV" or "IV." on a line of its own.
+const QRegularExpression& bareNumeral()
+{
+    static const QRegularExpression re(QStringLiteral("^(?<number>[IVXLC]+)\\.?$"));
+    return re;
+}
+
+// A bare number's title, when one follows on a short line of its own.
+constexpr qsizetype kLongestTitle = 60;
+
 struct Heading {
     cChapter chapter;
     QString kind;  // "chapter", "book", "epilogue"..., in lower case
     QString key;   // the kind and its number, which a contents and the book share
-    qsizetype end; // past the heading's line
+    qsizetype end; // past the heading's line (and a bare number's title)
+    bool bare = false;
 };
+
+struct Line {
+    qsizetype start;
+    qsizetype end;  // at its line break
+    qsizetype next; // where the next line starts
+};
+
+Line lineAt(QStringView shown, qsizetype start)
+{
+    qsizetype end = start;
+    while (end < shown.size() && !isBreak(shown[end]))
+        ++end;
+    qsizetype next = end + 1;
+    if (end < shown.size() && shown[end] == u'\r' && next < shown.size() && shown[next] == u'\n')
+        ++next;
+    return {start, end, next};
+}
+
+bool blankLineAt(QStringView shown, qsizetype start)
+{
+    if (start >= shown.size())
+        return true;
+    const Line line = lineAt(shown, start);
+    return isBlankLine(shown.sliced(start, line.end - start));
+}
+
+// The short line standing alone after a bare chapter number, within a few blank lines:
+// "I" over "The Period". Empty when the chapter's text starts there.
+Line titleAfter(QStringView shown, qsizetype from)
+{
+    for (int blanks = 0; from < shown.size() && blanks <= 3; ++blanks) {
+        const Line line = lineAt(shown, from);
+        const QStringView text = shown.sliced(from, line.end - from).trimmed();
+        if (!text.isEmpty()) {
+            if (text.size() <= kLongestTitle && blankLineAt(shown, line.next))
+                return line;
+            break;
+        }
+        from = line.next;
+    }
+    return {from, from, from};
+}
+
+// Bare numbers are chapters only where the book numbers them so from the first on: a
+// lone "I." may be a line of dialogue.
+QList<Heading> withCountedBareNumbers(const QList<Heading>& all)
+{
+    const bool counted = std::any_of(all.cbegin(), all.cend(), [](const Heading& h) {
+        return h.bare && h.key == QLatin1String("chapter ii");
+    });
+    if (counted)
+        return all;
+    QList<Heading> kept;
+    std::copy_if(all.cbegin(), all.cend(), std::back_inserter(kept),
+                 [](const Heading& h) { return !h.bare; });
+    return kept;
+}
+
+// A contents may list the book's parts on lines of their own, with the chapters on lines
+// between them that are no headings: such a part is followed closely by another of its
+// kind, with no chapter heading between.
+constexpr qsizetype kListedPartReach = 2000;
+
+QList<Heading> withoutListedParts(const QList<Heading>& all)
+{
+    QList<Heading> kept;
+    for (qsizetype i = 0; i < all.size(); ++i) {
+        const Heading& h = all[i];
+        const bool part = h.kind == u"book" || h.kind == u"part" || h.kind == u"volume";
+        if (part && i + 1 < all.size() && all[i + 1].kind == h.kind &&
+            all[i + 1].chapter.position - h.end < kListedPartReach)
+            continue;
+        kept.append(h);
+    }
+    return kept;
+}
 
 bool onlyBlanks(QStringView shown, qsizetype from, qsizetype to)
 {
@@ -130,6 +223,21 @@ QList<cChapter> Chapters::inText(QStringView shown)
             const bool blankAfter = next >= n || isBlankLine(shown.sliced(next, after - next));
             const QString trimmed = line.trimmed().toString();
             const QRegularExpressionMatch m = headingLine().match(trimmed);
+            const QRegularExpressionMatch bare =
+                blankAfter && !m.hasMatch() ? bareNumeral().match(trimmed) : m;
+            if (blankAfter && !m.hasMatch() && bare.hasMatch()) {
+                const Line title = titleAfter(shown, next);
+                const QString number = bare.captured(u"number");
+                const QStringView named = shown.sliced(title.start, title.end - title.start);
+                headings.append(
+                    {{named.isEmpty() ? trimmed
+                                      : number + QStringLiteral(". ") + named.trimmed().toString(),
+                      start + line.indexOf(trimmed.front())},
+                     QStringLiteral("chapter"),
+                     QStringLiteral("chapter ") + number.toLower(),
+                     named.isEmpty() ? end : title.end,
+                     true});
+            }
             if (blankAfter && m.hasMatch()) {
                 const bool closing = m.hasCaptured(u"closing");
                 const QString kind =
@@ -144,7 +252,8 @@ QList<cChapter> Chapters::inText(QStringView shown)
         blankBefore = blank;
         start = next;
     }
-    headings = withoutContents(shown, headings);
+    headings = withoutContents(shown, withCountedBareNumbers(headings));
+    headings = withoutListedParts(headings);
     nameByPart(headings);
     QList<cChapter> found;
     for (const Heading& h : headings)

@@ -410,6 +410,36 @@ TEST(Headings, TableOfContentsLeftOutAndChaptersNamedByPart)
     EXPECT_EQ(titles, QStringList({"VOLUME I", "BOOK ONE", "Chapter 1", "Chapter 2", "Chapter 3"}));
 }
 
+TEST(Headings, BareChapterNumbersWithTheirTitlesAndPartsNamedInWords)
+{
+    // Parts listed with their chapters in a contents are not the book's own.
+    const QString book = cDocumentLoader::toParagraphs(
+        "CONTENTS\n\n\nBook the First--Recalled to Life\n\nChapter I      The Period\n"
+        "Chapter II     The Mail\n\n\nBook the Second--the Golden Thread\n\n"
+        "Chapter I      Five Years Later\n\n\n\nBook the First--Recalled to Life\n\n\n\nI\n\n"
+        "The Period\n\n\nIt was the best of times.\n\n\nII\n\nThe Mail\n\n\nIt was the Dover "
+        "road that lay, on a Friday night late in November, before the first of the persons\n"
+        "with whom this history has business.\n\n\nBook the Second--the Golden Thread\n\n\nIII."
+        "\n\n\nTellson's Bank by Temple Bar was an old-fashioned place, even in the year one\n"
+        "thousand seven hundred and eighty.\n");
+    const QList<cChapter> found = Chapters::inText(book);
+    QStringList titles;
+    for (const cChapter& c : found)
+        titles << c.title;
+    const QString first = QStringLiteral("Book the First--Recalled to Life");
+    EXPECT_EQ(titles, QStringList({first, "I. The Period", "II. The Mail",
+                                   "Book the Second--the Golden Thread", "III."}));
+    ASSERT_EQ(found.size(), 5);
+    EXPECT_EQ(found[0].position, book.lastIndexOf(first));
+    EXPECT_EQ(found[1].position, book.indexOf("I\u2029", found[0].position));
+    EXPECT_EQ(found[4].position, book.lastIndexOf("III."));
+
+    // A lone "I." in a conversation numbers nothing.
+    const QString talk = cDocumentLoader::toParagraphs(
+        "\"Who will guard you?\" said\n\nI.\n\n\"Nobody,\" he returned.\n\nIV\n\nThe end.\n");
+    EXPECT_EQ(Chapters::inText(talk), QList<cChapter>());
+}
+
 TEST(Headings, HtmlHeadingsAtTheirPlaceInTheShownText)
 {
     const QString markup = "<html><head><title>Chapter One</title></head><body>\n"
