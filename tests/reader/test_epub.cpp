@@ -16,6 +16,14 @@
 
 namespace {
 
+QStringList titlesOf(const QList<cChapter>& chapters)
+{
+    QStringList titles;
+    for (const cChapter& c : chapters)
+        titles << c.title;
+    return titles;
+}
+
 const QString kXhtml = QStringLiteral("application/xhtml+xml");
 const QString kNcx = QStringLiteral("application/x-dtbncx+xml");
 
@@ -385,9 +393,7 @@ TEST(Headings, TableOfContentsLeftOutAndChaptersNamedByPart)
         "Well, Prince.\n\nCHAPTER II\n\nAnna.\n\nBOOK TWO\n\nCHAPTER I\n\nRostov.\n\n"
         "FIRST EPILOGUE: 1813\n\nSeven years.\n");
     const QList<cChapter> found = Chapters::inText(book);
-    QStringList titles;
-    for (const cChapter& c : found)
-        titles << c.title;
+    QStringList titles = titlesOf(found);
     EXPECT_EQ(titles, QStringList({"BOOK ONE: 1805", "BOOK ONE: 1805 \u2014 CHAPTER I",
                                    "BOOK ONE: 1805 \u2014 CHAPTER II", "BOOK TWO",
                                    "BOOK TWO \u2014 CHAPTER I", "FIRST EPILOGUE: 1813"}));
@@ -423,9 +429,7 @@ TEST(Headings, BareChapterNumbersWithTheirTitlesAndPartsNamedInWords)
         "\n\n\nTellson's Bank by Temple Bar was an old-fashioned place, even in the year one\n"
         "thousand seven hundred and eighty.\n");
     const QList<cChapter> found = Chapters::inText(book);
-    QStringList titles;
-    for (const cChapter& c : found)
-        titles << c.title;
+    const QStringList titles = titlesOf(found);
     const QString first = QStringLiteral("Book the First--Recalled to Life");
     EXPECT_EQ(titles, QStringList({first, "I. The Period", "II. The Mail",
                                    "Book the Second--the Golden Thread", "III."}));
