@@ -104,6 +104,21 @@ cAudiobookPlan cAudiobookPlan::make(QStringView text, QList<cChapter> found, con
             spans.first().start = 0;
     }
 
+    // A part heading with no text of its own ("BOOK ONE" right over "CHAPTER I") is read
+    // with its first chapter, not as a file of a few seconds.
+    for (qsizetype i = 0; i + 1 < spans.size();) {
+        const QStringView own = text.sliced(spans[i].start, spans[i + 1].start - spans[i].start);
+        if (spans[i].title.isEmpty() || visibleLength(own) > visibleLength(spans[i].title)) {
+            ++i;
+            continue;
+        }
+        Span& next = spans[i + 1];
+        if (!next.title.startsWith(spans[i].title))
+            next.title = spans[i].title + QStringLiteral(" \u2014 ") + next.title;
+        next.start = spans[i].start;
+        spans.removeAt(i);
+    }
+
     for (qsizetype i = 0; i < spans.size(); ++i) {
         const qsizetype start = spans[i].start;
         const qsizetype end = i + 1 < spans.size() ? spans[i + 1].start : text.size();

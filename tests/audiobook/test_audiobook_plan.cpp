@@ -57,6 +57,28 @@ TEST(AudiobookPlan, FileNamesNeverLeaveTheFolder)
     EXPECT_EQ(plan.playlistName(), "Book _ Title.m3u");
 }
 
+TEST(AudiobookPlan, APartWithNoTextOfItsOwnIsReadWithItsFirstChapter)
+{
+    const QString text = paragraphs(30, QStringLiteral("A preface of some length.")) + P +
+                         QStringLiteral("BOOK ONE") + P + P + QStringLiteral("CHAPTER I") + P +
+                         QStringLiteral("Words.") + P + QStringLiteral("BOOK TWO") + P +
+                         QStringLiteral("Its own opening words.") + P +
+                         QStringLiteral("BOOK TWO \u2014 CHAPTER I") + P + QStringLiteral("More.");
+    QList<cChapter> found;
+    for (const char* title : {"BOOK ONE", "CHAPTER I", "BOOK TWO"})
+        found.append({title, text.indexOf(title)});
+    found.append({QStringLiteral("BOOK TWO \u2014 CHAPTER I"), text.lastIndexOf(u"BOOK TWO")});
+    const cAudiobookPlan plan =
+        cAudiobookPlan::make(text, found, {"Book", "Ann"}, AudioFormat::Mp3, 1 << 20);
+    QStringList names;
+    for (const auto& chapter : plan.chapters)
+        names << chapter.fileName;
+    EXPECT_EQ(names, QStringList({"01 - Book.mp3", "02 - BOOK ONE \u2014 CHAPTER I.mp3",
+                                  "03 - BOOK TWO.mp3", "04 - BOOK TWO \u2014 CHAPTER I.mp3"}));
+    ASSERT_EQ(plan.chapters.size(), 4);
+    EXPECT_EQ(plan.chapters[1].start, text.indexOf(u"BOOK ONE"));
+}
+
 TEST(AudiobookPlan, ChaptersInTextOrderWithShortFrontMatterInTheFirst)
 {
     const QString front = QStringLiteral("A Title");
