@@ -84,7 +84,7 @@ public:
         return rate >= -10 && rate <= 10;
     }
     bool openWavFile(const QString&) override { return false; }
-    bool closeWavFile() override { return false; }
+    bool closeWavFile(QString* = nullptr) override { return false; }
     bool wavFileOpen() const override { return false; }
 
 private:

@@ -106,7 +106,7 @@ Outcome speak(clsTalker& talker, const QByteArray& id, const QJsonObject& job, Q
         return Outcome::Full;
     }
     if (!talker.CancelWav(failure)) {
-        why = QStringLiteral("cannot complete ") + out;
+        why = QStringLiteral("cannot complete ") + out + QStringLiteral(": ") + failure.description;
         return Outcome::Failed;
     }
     return Outcome::Done;
@@ -160,14 +160,14 @@ Outcome join(const QJsonObject& job, qint64& samples, QString& why)
                 writer.close();
                 if (full)
                     return Outcome::Full;
-                why = QStringLiteral("cannot write ") + out;
+                why = QStringLiteral("cannot write ") + out + QStringLiteral(": ") + writer.error();
                 return Outcome::Failed;
             }
         }
     }
     samples = writer.samplesWritten();
     if (!writer.close()) {
-        why = QStringLiteral("cannot complete ") + out;
+        why = QStringLiteral("cannot complete ") + out + QStringLiteral(": ") + writer.error();
         return Outcome::Failed;
     }
     return Outcome::Done;

@@ -423,9 +423,16 @@ bool clsTalker::SetWavOutput(const QString& path, Failure& failure)
 
 bool clsTalker::CancelWav(Failure& failure)
 {
-    if (m_voice && m_voice->closeWavFile())
+    if (!m_voice || !m_voice->wavFileOpen()) {
+        failure = {91, QStringLiteral("Object variable or With block variable not set"),
+                   QStringLiteral("CancelWav")};
+        return false;
+    }
+    // A file that could not be written to its end (a full disk) says so, not the above.
+    QString why;
+    if (m_voice->closeWavFile(&why))
         return true;
-    failure = {91, QStringLiteral("Object variable or With block variable not set"),
+    failure = {57, why.isEmpty() ? QStringLiteral("Device I/O error") : why,
                QStringLiteral("CancelWav")};
     return false;
 }

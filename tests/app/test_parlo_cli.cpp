@@ -255,6 +255,25 @@ TEST_F(ParloCli, TextLongerThanAWavFileCanHoldIsAnError)
     }
 }
 
+TEST_F(ParloCli, AFullDiskIsReportedAsSuch)
+{
+    SmallDisk disk(home.file("disk"));
+    SKIP_WITHOUT_SMALL_DISK(disk);
+    QByteArray book;
+    for (int i = 0; i < 40; ++i)
+        book += "This is one of the many sentences of a book too long for the disk. ";
+    const QString in = write("book.txt", book);
+    for (const char* ext : {"wav", "mp3", "flac"}) {
+        SCOPED_TRACE(ext);
+        const QString out = home.file("disk/book.") + ext;
+        const Outcome run = parlo(home, {"--wav", out, in});
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_TRUE(run.err.contains("No space left on device")) << run.err.toStdString();
+        EXPECT_EQ(run.err.count('\n'), 1);
+        QFile::remove(out);
+    }
+}
+
 TEST_F(ParloCli, PrintsAnyBookAsTheReaderShowsIt)
 {
     const QString html = write("book.html", "<html><head><title>Never shown</title></head><body>\n"

@@ -85,7 +85,7 @@ bool FakeVoice::openWavFile(const QString& path)
     return true;
 }
 
-bool FakeVoice::closeWavFile()
+bool FakeVoice::closeWavFile(QString*)
 {
     if (wavPath.isEmpty())
         return false;

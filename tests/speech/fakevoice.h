@@ -25,7 +25,7 @@ public:
     int rate() const override { return m_rate; }
     bool setRate(int rate) override;
     bool openWavFile(const QString& path) override;
-    bool closeWavFile() override;
+    bool closeWavFile(QString* why = nullptr) override;
     bool wavFileOpen() const override { return !wavPath.isEmpty(); }
 
     // Ends the oldest queued stream, as the engine would after speaking it.

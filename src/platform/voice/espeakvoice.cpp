@@ -239,12 +239,14 @@ bool cEspeakVoice::openWavFile(const QString& path)
     return true;
 }
 
-bool cEspeakVoice::closeWavFile()
+bool cEspeakVoice::closeWavFile(QString* why)
 {
     if (!m_wav)
         return false;
     m_engine->setWav(*m_channel, nullptr);
     const bool completed = m_wav->close();
+    if (!completed && why)
+        *why = m_wav->error();
     m_wav.reset();
     return completed;
 }

@@ -45,7 +45,7 @@ public:
     // last reported, and the streams queued behind it are spoken at it too.
     bool setRate(int rate) override;
     bool openWavFile(const QString& path) override;
-    bool closeWavFile() override;
+    bool closeWavFile(QString* why = nullptr) override;
     bool wavFileOpen() const override;
     void setWavTags(const cAudioTags& tags) override { m_wavTags = tags; }
 

@@ -85,6 +85,7 @@ bool cSoundFileWriter::open(const QString& path, AudioFormat format, const cAudi
 {
     close();
     m_failed = false;
+    m_error.clear();
     m_fileRate = fileRateFor(format);
     auto h = std::make_unique<Handles>();
     if (m_fileRate != InputRate) {
@@ -167,7 +168,7 @@ bool cSoundFileWriter::openMp3(const QString& path, const cAudioTags& tags, QStr
     if (!tag.isEmpty())
         lame_get_id3v2_tag(lame, reinterpret_cast<unsigned char*>(tag.data()), size_t(tag.size()));
     if (m_h->mp3.write(tag) != tag.size())
-        return fail(m_h->mp3.errorString());
+        return fail(writeFailure(m_h->mp3));
     m_h->audioStart = tag.size();
     return true;
 }
@@ -194,10 +195,8 @@ bool cSoundFileWriter::convert(const int16_t* samples, qint64 count)
         const soxr_error_t error = soxr_process(m_h->resampler, end ? nullptr : samples + used,
                                                 end ? 0 : size_t(count) - used, &taken,
                                                 m_resampled.data(), m_resampled.size(), &made);
-        if (error) {
-            m_failed = true;
-            return false;
-        }
+        if (error)
+            return fail(QString::fromLocal8Bit(error));
         used += taken;
         if (made > 0 && !store(m_resampled.data(), qint64(made)))
             return false;
@@ -211,16 +210,33 @@ bool cSoundFileWriter::store(const int16_t* samples, qint64 count)
 {
     if (!m_h->lame) {
         if (sf_write_short(m_h->file, samples, count) != count)
-            m_failed = true;
-        return !m_failed;
+            return fail(QString::fromLocal8Bit(sf_strerror(m_h->file)));
+        return true;
     }
     // LAME's own bound for one call's output.
     m_encoded.resize(size_t(count) * 5 / 4 + 7200);
     const int n = lame_encode_buffer(m_h->lame, samples, samples, int(count), m_encoded.data(),
                                      int(m_encoded.size()));
-    if (n < 0 || m_h->mp3.write(reinterpret_cast<const char*>(m_encoded.data()), n) != n)
-        m_failed = true;
-    return !m_failed;
+    if (n < 0)
+        return fail(QStringLiteral("the MP3 encoder failed (%1)").arg(n));
+    if (m_h->mp3.write(reinterpret_cast<const char*>(m_encoded.data()), n) != n)
+        return fail(writeFailure(m_h->mp3));
+    return true;
+}
+
+QString cSoundFileWriter::writeFailure(QFile& file)
+{
+    if (file.errorString() == QFile().errorString())
+        file.flush();
+    return file.errorString();
+}
+
+bool cSoundFileWriter::fail(const QString& why)
+{
+    if (!m_failed)
+        m_error = why;
+    m_failed = true;
+    return false;
 }
 
 bool cSoundFileWriter::finishMp3()
@@ -246,17 +262,20 @@ bool cSoundFileWriter::close()
         return false;
     if (m_h->resampler && !m_failed)
         convert(nullptr, 0);
-    bool ok = !m_failed;
     if (m_h->lame) {
-        ok = ok && finishMp3();
+        if (!m_failed && !finishMp3())
+            fail(writeFailure(m_h->mp3));
         m_h->mp3.close();
-        ok = ok && m_h->mp3.error() == QFileDevice::NoError;
+        if (m_h->mp3.error() != QFileDevice::NoError)
+            fail(m_h->mp3.errorString());
     } else {
-        ok = sf_close(m_h->file) == 0 && ok;
+        const int closed = sf_close(m_h->file);
         m_h->file = nullptr;
+        if (closed != 0)
+            fail(QString::fromLocal8Bit(sf_error_number(closed)));
     }
     m_h.reset();
-    return ok;
+    return !m_failed;
 }
 
 bool cSoundFileWriter::isOpen() const

@@ -2,6 +2,7 @@
 
 #include "platform/voice/audioformat.h"
 
+#include <QFile>
 #include <QString>
 
 #include <cstdint>
@@ -31,6 +32,11 @@ public:
     // Completes the file; false when it was not open or could not be completed.
     bool close();
     bool isOpen() const;
+    // Why the last file could not be written, as the system or the encoder says it.
+    QString error() const { return m_error; }
+    // Why a write to file failed. A write cut short by a full disk carries no reason; trying
+    // the rest again gives the system's.
+    static QString writeFailure(QFile& file);
     // The rate the file holds.
     int fileRate() const { return m_fileRate; }
 
@@ -40,11 +46,13 @@ private:
     bool convert(const int16_t* samples, qint64 count);
     bool store(const int16_t* samples, qint64 count);
     bool finishMp3();
+    bool fail(const QString& why);
 
     struct Handles;
     std::unique_ptr<Handles> m_h;
     int m_fileRate = InputRate;
     bool m_failed = false;
+    QString m_error;
     std::vector<int16_t> m_resampled;
     std::vector<unsigned char> m_encoded;
 };

@@ -68,9 +68,9 @@ public:
     // Speech goes into a 22,050 Hz, 16-bit mono WAV file (created or replaced) until the
     // file is closed; false when the file cannot be created.
     virtual bool openWavFile(const QString& path) = 0;
-    // False when no WAV file was open; otherwise the file is completed and speech returns
-    // to the audio output.
-    virtual bool closeWavFile() = 0;
+    // False when no WAV file was open or it could not be completed (why then says why);
+    // either way speech returns to the audio output.
+    virtual bool closeWavFile(QString* why = nullptr) = 0;
     virtual bool wavFileOpen() const = 0;
     // The tags of the files opened from now on; a voice that writes none ignores them.
     virtual void setWavTags(const cAudioTags& tags) { Q_UNUSED(tags) }

@@ -103,6 +103,7 @@ bool cWavWriter::open(const QString& path)
     m_dataBytes = 0;
     m_failed = false;
     m_full = false;
+    m_error.clear();
     const AudioFormat format = AudioFormats::fromPath(path);
     if (format != AudioFormat::Wav) {
         auto encoder = std::make_unique<cSoundFileWriter>();
@@ -126,8 +127,12 @@ bool cWavWriter::append(const int16_t* samples, qint64 count)
 {
     std::lock_guard lock(m_mutex);
     if (m_encoder) {
-        if (count <= 0 || !m_encoder->write(samples, count))
+        if (count <= 0)
             return false;
+        if (!m_encoder->write(samples, count)) {
+            m_error = m_encoder->error();
+            return false;
+        }
         m_encodedSamples += count;
         return true;
     }
@@ -143,8 +148,10 @@ bool cWavWriter::append(const int16_t* samples, qint64 count)
     }
     static_assert(Q_BYTE_ORDER == Q_LITTLE_ENDIAN, "samples are written in host order");
     const qint64 written = m_file.write(reinterpret_cast<const char*>(samples), bytes);
-    if (written != bytes)
+    if (written != bytes && !m_failed) {
         m_failed = true;
+        m_error = cSoundFileWriter::writeFailure(m_file);
+    }
     if (written > 0)
         m_dataBytes += static_cast<quint32>(written & ~qint64(1));
     return written == bytes;
@@ -155,6 +162,7 @@ bool cWavWriter::close()
     std::lock_guard lock(m_mutex);
     if (m_encoder) {
         const bool done = m_encoder->close();
+        m_error = m_encoder->error();
         m_encoder.reset();
         return done;
     }
@@ -164,8 +172,16 @@ bool cWavWriter::close()
     // A failed write may have left half a sample behind; the header covers whole ones.
     ok = m_file.seek(0) && m_file.write(header(m_dataBytes, m_info)) == headerBytes() && ok;
     ok = m_file.flush() && ok;
+    if (!ok && m_error.isEmpty())
+        m_error = cSoundFileWriter::writeFailure(m_file);
     m_file.close();
     return ok;
+}
+
+QString cWavWriter::error() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_error;
 }
 
 bool cWavWriter::isOpen() const

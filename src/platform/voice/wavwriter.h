@@ -41,6 +41,8 @@ public:
     // Completes the header; false when the file was not open or could not be completed.
     bool close();
     bool isOpen() const;
+    // Why the last file could not be written or completed, as the system says it.
+    QString error() const;
     // Speech was refused because the file reached its limit; stays so until the next open.
     bool isFull() const;
     qint64 samplesWritten() const;
@@ -64,4 +66,5 @@ private:
     quint32 m_dataBytes = 0;
     bool m_failed = false;
     bool m_full = false;
+    QString m_error;
 };
