@@ -11,7 +11,7 @@
 namespace {
 
 constexpr size_t kBlock = 4096;
-// LAME's fastest algorithm quality; its psychoacoustics gain speech nothing audible.
+// LAME's fast algorithm quality: its slower searches gain speech nothing audible.
 constexpr int kLameQuality = 7;
 // Variable bit rate: about 32 kbit/s for speech at 16,000 Hz, sibilants kept.
 constexpr float kLameVbrQuality = 7.0f;
