@@ -106,7 +106,7 @@ bool cAudiobookMaker::start(const QString& text, const cVoiceMarkers& markers,
     if (!m_temp->isValid())
         return refuse(QStringLiteral("cannot write into the folder ") + folder);
     m_tempLock = std::make_unique<QLockFile>(m_temp->filePath(QStringLiteral("lock")));
-    m_tempLock->lock();
+    m_tempLock->tryLock(0);
     m_plan = plan;
     m_folder = folder;
     m_files.clear();
