@@ -99,16 +99,9 @@ int run(const CommandLine& command)
         Failure failure;
         if (!talker.InitEngine(failure))
             return fail("speech is not available: " + failure.description);
-        const QStringList voices = talker.voiceList();
-        if (command.voice > voices.size())
-            return fail(QStringLiteral("voice %1 is out of range: there are %2 voices (see "
-                                       "--list-voices)")
-                            .arg(command.voice)
-                            .arg(voices.size()));
-        voice.voiceName = voices.value(command.voice >= 1 ? command.voice - 1 : 0);
-        talker.SelectVoice(command.voice >= 1 ? command.voice - 1 : 0);
-        if (!command.voiceVariant.isEmpty() && !talker.SelectVariant(command.voiceVariant))
-            return fail(SpeechCommands::unknownVariant(talker, command.voiceVariant));
+        if (const QString why = SpeechCommands::chooseVoice(talker, command); !why.isEmpty())
+            return fail(why);
+        voice.voiceName = talker.voiceList().value(command.voice >= 1 ? command.voice - 1 : 0);
         voice.variant = command.voiceVariant;
     }
     voice.rate = command.rate;
@@ -116,7 +109,7 @@ int run(const CommandLine& command)
 
     const AudioFormat format =
         AudioFormats::fromName(command.audioFormat).value_or(AudioFormat::Mp3);
-    const int cores = cAudiobookMaker::workersFor(1 << 20);
+    const int cores = cAudiobookMaker::cores();
     // Tests cut short books into several pieces with it.
     const qsizetype pieceSize = qEnvironmentVariableIntValue("PARLO_AUDIOBOOK_PIECE");
     const cAudiobookPlan plan = cAudiobookPlan::make(

@@ -109,12 +109,23 @@ private:
 
 namespace SpeechCommands {
 
-QString unknownVariant(const clsTalker& talker, const QString& key)
+QString chooseVoice(clsTalker& talker, const CommandLine& command)
 {
+    const int voiceCount = int(talker.voiceList().size());
+    if (command.voice > voiceCount)
+        return QStringLiteral("voice %1 is out of range: there are %2 voices (see "
+                              "--list-voices)")
+            .arg(command.voice)
+            .arg(voiceCount);
+    if (command.voice >= 1)
+        talker.SelectVoice(command.voice - 1);
+    if (command.voiceVariant.isEmpty() || talker.SelectVariant(command.voiceVariant))
+        return {};
     QStringList keys;
     for (const cVoiceVariant& known : talker.variantList())
         keys << known.key;
-    return "voice variant " + key + " is unknown; espeak-ng has " + keys.join(", ");
+    return "voice variant " + command.voiceVariant + " is unknown; espeak-ng has " +
+           keys.join(", ");
 }
 
 int listVoices()
@@ -141,16 +152,9 @@ int readIntoWav(const CommandLine& command)
     clsTalker talker;
     if (!startEngine(talker, problem))
         return fail(problem);
-    const int voiceCount = int(talker.voiceList().size());
-    if (command.voice > voiceCount)
-        return fail(QStringLiteral("voice %1 is out of range: there are %2 voices (see "
-                                   "--list-voices)")
-                        .arg(command.voice)
-                        .arg(voiceCount));
-    if (command.voice >= 1)
-        talker.SelectVoice(command.voice - 1);
-    if (!command.voiceVariant.isEmpty() && !talker.SelectVariant(command.voiceVariant))
-        return fail(SpeechCommands::unknownVariant(talker, command.voiceVariant));
+    problem = chooseVoice(talker, command);
+    if (!problem.isEmpty())
+        return fail(problem);
     talker.SetTalkSpeed(command.rate);
     if (command.pitchGiven)
         talker.ChangePitch(command.pitch);

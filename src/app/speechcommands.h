@@ -15,8 +15,9 @@ int listVoices();
 int readIntoWav(const CommandLine& command);
 // Why the document cannot be read ("cannot read PATH: ..."), or empty when it can.
 QString whyRefused(const QString& path);
-// "voice variant KEY is unknown; espeak-ng has ...", for a variant the voice lacks.
-QString unknownVariant(const clsTalker& talker, const QString& key);
+// Selects the voice and the variant the command line asks for; why not, when it cannot
+// (a voice out of range, an unknown variant), else empty.
+QString chooseVoice(clsTalker& talker, const CommandLine& command);
 // Prints the document on stdout in UTF-8, as the reader shows it and the voice is given it.
 int printText(const CommandLine& command);
 

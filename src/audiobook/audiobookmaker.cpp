@@ -44,12 +44,27 @@ QString cAudiobookMaker::workerProgram()
     return given.isEmpty() ? QCoreApplication::applicationFilePath() : given;
 }
 
-int cAudiobookMaker::workersFor(int pieces)
+int cAudiobookMaker::cores()
 {
     bool ok = false;
     const int asked = qEnvironmentVariableIntValue("PARLO_AUDIOBOOK_WORKERS", &ok);
-    const int cores = ok && asked > 0 ? asked : QThread::idealThreadCount();
-    return std::clamp(pieces, 1, std::max(1, cores));
+    return std::max(1, ok && asked > 0 ? asked : QThread::idealThreadCount());
+}
+
+int cAudiobookMaker::workersFor(int pieces)
+{
+    return std::clamp(pieces, 1, cores());
+}
+
+QString cAudiobookMaker::piecePath(int piece, const char* extension) const
+{
+    return m_temp->filePath(QStringLiteral("piece-%1.%2").arg(piece).arg(QLatin1String(extension)));
+}
+
+QString cAudiobookMaker::chapterPath(int chapter) const
+{
+    return m_temp->filePath(
+        QStringLiteral("chapter-%1.%2").arg(chapter).arg(AudioFormats::extension(m_plan.format)));
 }
 
 namespace {
@@ -115,21 +130,20 @@ bool cAudiobookMaker::start(const QString& text, const cVoiceMarkers& markers,
     m_doneWeight = 0;
     m_totalWeight = 0;
 
-    const QString ext = AudioFormats::extension(plan.format);
     for (qsizetype c = 0; c < plan.chapters.size(); ++c) {
         const auto& chapter = plan.chapters[c];
-        const QString finalOut = m_temp->filePath(QStringLiteral("chapter-%1.%2").arg(c).arg(ext));
+        const QString finalOut = chapterPath(int(c));
         const bool split = chapter.pieces.size() > 1;
         for (const int p : chapter.pieces) {
             const auto& piece = plan.pieces[p];
-            QFile file(m_temp->filePath(QStringLiteral("piece-%1.txt").arg(p)));
+            QFile file(piecePath(p, "txt"));
             if (!file.open(QIODevice::WriteOnly) ||
                 file.write(QStringView(text).sliced(piece.start, piece.size()).toUtf8()) < 0)
                 return refuse(QStringLiteral("cannot write into the folder ") + folder);
             Job job;
             job.chapter = int(c);
             job.piece = p;
-            job.out = split ? m_temp->filePath(QStringLiteral("piece-%1.wav").arg(p)) : finalOut;
+            job.out = split ? piecePath(p, "wav") : finalOut;
             job.markers = markersWithin(markers, piece.start, piece.size());
             job.weight = double(piece.size());
             m_jobs.append(job);
@@ -214,11 +228,10 @@ void cAudiobookMaker::dispatch()
         if (job.join) {
             QJsonArray pieces;
             for (const int p : chapter.pieces)
-                pieces.append(m_temp->filePath(QStringLiteral("piece-%1.wav").arg(p)));
+                pieces.append(piecePath(p, "wav"));
             request.insert(QStringLiteral("pieces"), pieces);
         } else {
-            request.insert(QStringLiteral("text"),
-                           m_temp->filePath(QStringLiteral("piece-%1.txt").arg(job.piece)));
+            request.insert(QStringLiteral("text"), piecePath(job.piece, "txt"));
             if (!job.markers.isEmpty()) {
                 QJsonArray markers;
                 for (const cVoiceMarker& m : std::as_const(job.markers))
@@ -246,8 +259,8 @@ void cAudiobookMaker::onLine(int w, const QByteArray& line)
         m_jobs[id].permille = std::clamp(words[2].toInt(), 0, 1000);
         report();
     } else if (words[0] == "done" && current) {
-        if (words.size() >= 5)
-            Q_EMIT workerMemory(w, words[3].toLongLong(), words[4].toLongLong());
+        if (words.size() >= 4)
+            Q_EMIT workerMemory(w, words[2].toLongLong(), words[3].toLongLong());
         worker.job = -1;
         onJobDone(m_jobs[id]);
     } else if (words[0] == "full") {
@@ -270,11 +283,9 @@ void cAudiobookMaker::onJobDone(Job& job)
                     other.state = Job::State::Pending;
             }
         }
-        if (m_plan.chapters[job.chapter].pieces.size() > 1)
-            job.out.clear();
     } else {
         for (const int p : m_plan.chapters[job.chapter].pieces)
-            QFile::remove(m_temp->filePath(QStringLiteral("piece-%1.wav").arg(p)));
+            QFile::remove(piecePath(p, "wav"));
     }
     report();
     if (std::all_of(m_jobs.cbegin(), m_jobs.cend(),
@@ -301,11 +312,10 @@ void cAudiobookMaker::report()
 void cAudiobookMaker::complete()
 {
     stopWorkers();
-    const QString ext = AudioFormats::extension(m_plan.format);
     QStringList files;
     QList<double> seconds;
     for (qsizetype c = 0; c < m_plan.chapters.size(); ++c) {
-        const QString from = m_temp->filePath(QStringLiteral("chapter-%1.%2").arg(c).arg(ext));
+        const QString from = chapterPath(int(c));
         const QString to = QDir(m_folder).filePath(m_plan.chapters[c].fileName);
         QFile::remove(to);
         if (!QFile::rename(from, to)) {

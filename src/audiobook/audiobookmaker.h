@@ -28,8 +28,9 @@ public:
 
     // The program that runs the workers: $PARLO_AUDIOBOOK_WORKER, else this program.
     static QString workerProgram();
-    // Worker processes for a plan: one a core ($PARLO_AUDIOBOOK_WORKERS may say otherwise),
-    // never more than the pieces.
+    // The cores to spread the work over ($PARLO_AUDIOBOOK_WORKERS may say otherwise).
+    static int cores();
+    // Worker processes for a plan: one a core, never more than the pieces.
     static int workersFor(int pieces);
 
     // False with why set when it cannot start (the folder cannot be made or written).
@@ -62,6 +63,9 @@ private:
     void stopWorkers();
     void report();
     void removeTemp();
+    // The hidden folder's files: a piece's text or speech, a chapter's finished file.
+    QString piecePath(int piece, const char* extension) const;
+    QString chapterPath(int chapter) const;
 
     QList<Job> m_jobs;
     std::vector<std::unique_ptr<Worker>> m_workers;

@@ -132,7 +132,7 @@ bool findSamples(QFile& file, qint64& bytes)
     }
 }
 
-Outcome join(const QJsonObject& job, qint64& samples, QString& why)
+Outcome join(const QJsonObject& job, QString& why)
 {
     const QString out = job.value(QLatin1String("out")).toString();
     cWavWriter writer(cWavWriter::configuredLimit());
@@ -165,7 +165,6 @@ Outcome join(const QJsonObject& job, qint64& samples, QString& why)
             }
         }
     }
-    samples = writer.samplesWritten();
     if (!writer.close()) {
         why = QStringLiteral("cannot complete ") + out + QStringLiteral(": ") + writer.error();
         return Outcome::Failed;
@@ -212,19 +211,19 @@ int run(const cVoiceChoice& voice)
     voice.applyTo(talker);
     // Nobody watches the sentences go by, so the engine may run ahead of the event loop.
     talker.setReadAhead(3);
+    talker.setFollowWords(false);
     PronDict().LoadWords();
 
     std::string line;
     while (std::getline(std::cin, line)) {
         const QJsonObject job = QJsonDocument::fromJson(QByteArray::fromStdString(line)).object();
         const QByteArray id = QByteArray::number(job.value(QLatin1String("id")).toInt());
-        qint64 samples = 0;
         QString why;
-        const Outcome outcome = job.contains(QLatin1String("pieces")) ? join(job, samples, why)
-                                                                      : speak(talker, id, job, why);
+        const Outcome outcome =
+            job.contains(QLatin1String("pieces")) ? join(job, why) : speak(talker, id, job, why);
         switch (outcome) {
         case Outcome::Done:
-            say("done " + id + ' ' + QByteArray::number(samples) + ' ' + memory());
+            say("done " + id + ' ' + memory());
             break;
         case Outcome::Full:
             say("full " + id);

@@ -19,7 +19,7 @@ struct cVoiceChoice {
 };
 
 // A worker process of an audiobook: it reads jobs from stdin, one JSON object a line, and
-// answers each on stdout with "done ID SAMPLES RSS_KB PEAK_RSS_KB", "full ID" (a WAV file
+// answers each on stdout with "done ID RSS_KB PEAK_RSS_KB", "full ID" (a WAV file
 // reached 4 GB) or "failed ID WHY", with "progress ID PERMILLE" lines on the way. A job
 // either speaks a text file into a sound file ("text") or joins WAV pieces into one
 // ("pieces"); "out" names the file, "title", "artist", "album" and "track" its tags.

@@ -87,7 +87,7 @@ void frmMain::mnuAudiobook_Click()
 {
     if (m_audiobook || !m_talker)
         return;
-    const QString text = RichTextBox1->document()->toPlainText();
+    const QString& text = documentText();
     if (text.trimmed().isEmpty()) {
         cUserPrompt::current().message(translated("There is no book to read."));
         return;
@@ -100,7 +100,7 @@ void frmMain::mnuAudiobook_Click()
     const cBookInfo book = BookInfo::of(m_currentFile, text);
     const cAudiobookPlan plan = cAudiobookPlan::make(
         text, cDocumentLoader::chapters(*RichTextBox1->document()), book, format,
-        cAudiobookPlan::pieceSizeFor(text.size(), cAudiobookMaker::workersFor(1 << 20)));
+        cAudiobookPlan::pieceSizeFor(text.size(), cAudiobookMaker::cores()));
     m_audiobook = new cAudiobookMaker(this);
     m_audiobookProgress = readingProgress(QStringLiteral("audiobookProgress"),
                                           translated("Read into audio files by chapter"),
