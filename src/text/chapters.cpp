@@ -202,55 +202,41 @@ void nameByPart(QList<Heading>& headings)
 QList<cChapter> Chapters::inText(QStringView shown)
 {
     QList<Heading> headings;
-    // Every line with where it starts; only a short one after a blank one is looked at.
-    qsizetype start = 0;
+    // Every line with where it starts; only a short one standing alone between blank lines
+    // (or the text's ends) is looked at.
     bool blankBefore = true;
-    const qsizetype n = shown.size();
-    while (start <= n) {
-        qsizetype end = start;
-        while (end < n && !isBreak(shown[end]))
-            ++end;
-        const QStringView line = shown.sliced(start, end - start);
-        qsizetype next = end + 1;
-        if (end < n && shown[end] == u'\r' && next < n && shown[next] == u'\n')
-            ++next;
+    for (qsizetype start = 0; start <= shown.size();) {
+        const Line at = lineAt(shown, start);
+        const QStringView line = shown.sliced(start, at.end - start);
         const bool blank = isBlankLine(line);
-        if (blankBefore && !blank && line.size() <= kLongestHeading) {
-            // The next line must be blank too (or the text end there).
-            qsizetype after = next;
-            while (after < n && !isBreak(shown[after]))
-                ++after;
-            const bool blankAfter = next >= n || isBlankLine(shown.sliced(next, after - next));
+        if (blankBefore && !blank && line.size() <= kLongestHeading &&
+            blankLineAt(shown, at.next)) {
             const QString trimmed = line.trimmed().toString();
-            const QRegularExpressionMatch m = headingLine().match(trimmed);
-            const QRegularExpressionMatch bare =
-                blankAfter && !m.hasMatch() ? bareNumeral().match(trimmed) : m;
-            if (blankAfter && !m.hasMatch() && bare.hasMatch()) {
-                const Line title = titleAfter(shown, next);
+            const qsizetype position = start + line.indexOf(trimmed.front());
+            if (const QRegularExpressionMatch m = headingLine().match(trimmed); m.hasMatch()) {
+                const bool closing = m.hasCaptured(u"closing");
+                const QString kind =
+                    (closing ? m.captured(u"closing") : m.captured(u"kind")).toLower();
+                const QString number = closing ? m.captured(u"ordinal") : m.captured(u"number");
+                headings.append(
+                    {{trimmed, position}, kind, kind + u' ' + number.toLower(), at.end});
+            } else if (const QRegularExpressionMatch bare = bareNumeral().match(trimmed);
+                       bare.hasMatch()) {
+                const Line title = titleAfter(shown, at.next);
                 const QString number = bare.captured(u"number");
                 const QStringView named = shown.sliced(title.start, title.end - title.start);
                 headings.append(
                     {{named.isEmpty() ? trimmed
                                       : number + QStringLiteral(". ") + named.trimmed().toString(),
-                      start + line.indexOf(trimmed.front())},
+                      position},
                      QStringLiteral("chapter"),
                      QStringLiteral("chapter ") + number.toLower(),
-                     named.isEmpty() ? end : title.end,
+                     named.isEmpty() ? at.end : title.end,
                      true});
-            }
-            if (blankAfter && m.hasMatch()) {
-                const bool closing = m.hasCaptured(u"closing");
-                const QString kind =
-                    (closing ? m.captured(u"closing") : m.captured(u"kind")).toLower();
-                const QString number = closing ? m.captured(u"ordinal") : m.captured(u"number");
-                headings.append({{trimmed, start + line.indexOf(trimmed.front())},
-                                 kind,
-                                 kind + u' ' + number.toLower(),
-                                 end});
             }
         }
         blankBefore = blank;
-        start = next;
+        start = at.next;
     }
     headings = withoutContents(shown, withCountedBareNumbers(headings));
     headings = withoutListedParts(headings);
