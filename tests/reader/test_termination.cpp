@@ -45,8 +45,9 @@ TEST(ReaderTermination, TerminateSignalSavesBookmarksAndSettings)
 
     QProcess parlo;
     startParlo(parlo, home, {book});
-    ASSERT_TRUE(logSays(home, "Startup Complete")) << parlo.readAllStandardError().toStdString();
-    QThread::msleep(300);
+    // "Startup Complete" comes before the book is opened; its reading is what counts here.
+    ASSERT_TRUE(logSays(home, ("Reading " + book).toUtf8()))
+        << parlo.readAllStandardError().toStdString();
     parlo.terminate();
     ASSERT_TRUE(parlo.waitForFinished(20000));
     EXPECT_EQ(parlo.exitStatus(), QProcess::NormalExit);
