@@ -423,7 +423,7 @@ void frmMain::StopReading()
     cursor.setPosition(cursor.selectionStart());
     RichTextBox1->setTextCursor(cursor);
     m_skipTarget = -1;
-    Q_EMIT readingStopped();
+    showMediaState();
     cSHAREDSubs::instance().NormalMouse();
     cSHAREDDelay::instance().DoEventss();
 }

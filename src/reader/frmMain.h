@@ -95,8 +95,6 @@ public:
 
 Q_SIGNALS:
     void shutDownFinished();
-    // A reading was stopped, by the user or by the window itself.
-    void readingStopped();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -146,6 +146,8 @@ void frmMain::showPaused()
     if (auto* action = qobject_cast<QAction*>(cmdPause->property("parloAction").value<QObject*>()))
         action->setText(cmdPause->text());
     statusInterrupted();
+    // Here, not on the button's toggle: a click toggles it before the pause is taken.
+    showMediaState();
 }
 
 namespace {

@@ -48,8 +48,6 @@ void frmMain::connectMediaControls()
 
     connect(m_talker.get(), &clsTalker::SpeakingSentence, this, &frmMain::showMediaTrack);
     connect(m_talker.get(), &clsTalker::ReadingFinished, this, &frmMain::showMediaState);
-    connect(cmdPause, &QPushButton::toggled, this, &frmMain::showMediaState);
-    connect(this, &frmMain::readingStopped, this, &frmMain::showMediaState);
     showMediaState();
 }
 

@@ -203,6 +203,13 @@ TEST_F(MediaControls, PlayPauseSkipAndStopFromTheBus)
     ASSERT_TRUE(waitUntil([&] { return heard.titles.endsWith("One is here."); }));
     EXPECT_EQ(selected(*window), "One is here.");
 
+    // Paused and resumed in the window, the desktop hears of it too.
+    auto* pause = window->findChild<QPushButton*>("cmdPause");
+    pause->click();
+    ASSERT_TRUE(waitUntil([&] { return heard.statuses.endsWith("Paused"); }));
+    pause->click();
+    ASSERT_TRUE(waitUntil([&] { return heard.statuses.endsWith("Playing"); }));
+
     bus.player("Stop");
     ASSERT_TRUE(waitUntil([&] { return heard.statuses.endsWith("Stopped"); }));
     EXPECT_FALSE(window->Talker()->isBusy());
