@@ -195,20 +195,20 @@ cTracedText clsTalker::withMarkers(const QString& sentence, qsizetype start)
     const qsizetype end = start + sentence.size();
     // Emphasis carries on from the sentence before; each sentence is spoken on its own.
     for (int i = 0; i < m_openEmphasis; ++i)
-        marked.insert(0, u"<emph>", int(start));
+        marked.insert(0, VoiceMarkers::openEmphasis(), int(start));
     qsizetype inserted = marked.size() - sentence.size();
     for (; m_nextMarker < m_markers.size(); ++m_nextMarker) {
         const cVoiceMarker& m = m_markers[m_nextMarker];
         // What follows the sentence's last letter belongs to the next one, but for the end
         // of an emphasis.
-        if (m.position > end || (m.position == end && m.text != QLatin1String("</emph>")))
+        if (m.position > end || (m.position == end && !VoiceMarkers::closesEmphasis(m.text)))
             break;
         const qsizetype at = qMax<qsizetype>(m.position, start) - start;
         marked.insert(at + inserted, m.text, int(start + at));
         inserted += m.text.size();
-        if (m.text == QLatin1String("<emph>"))
+        if (VoiceMarkers::opensEmphasis(m.text))
             ++m_openEmphasis;
-        else if (m.text == QLatin1String("</emph>") && m_openEmphasis > 0)
+        else if (VoiceMarkers::closesEmphasis(m.text) && m_openEmphasis > 0)
             --m_openEmphasis;
     }
     return marked;

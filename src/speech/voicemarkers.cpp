@@ -23,46 +23,55 @@ bool isEmphasis(const QString& marker)
     return marker == kOpen || marker == kClose;
 }
 
+bool opensEmphasis(const QString& marker)
+{
+    return marker == kOpen;
+}
+
 bool closesEmphasis(const QString& marker)
 {
     return marker == kClose;
 }
 
+const QString& openEmphasis()
+{
+    return kOpen;
+}
+
+// The length of the marker at i, 0 when none starts there.
+static qsizetype markerAt(QStringView text, qsizetype i, bool voiceTags)
+{
+    if (text[i] == u'<') {
+        if (text.sliced(i).startsWith(kOpen))
+            return kOpen.size();
+        if (text.sliced(i).startsWith(kClose))
+            return kClose.size();
+    }
+    return voiceTags && text[i] == u'[' ? voiceTagAt(text, i) : 0;
+}
+
 cVoiceMarkers extract(QString& text, bool voiceTags)
 {
     cVoiceMarkers markers;
-    const qsizetype n = text.size();
-    qsizetype i = 0;
-    // Most books have none: nothing is copied then.
-    for (; i < n; ++i) {
-        const QChar c = text[i];
-        if ((c == u'<' && (QStringView(text).mid(i).startsWith(kOpen) ||
-                           QStringView(text).mid(i).startsWith(kClose))) ||
-            (voiceTags && c == u'[' && voiceTagAt(text, i) > 0))
-            break;
-    }
-    if (i == n)
-        return markers;
     QString shown;
-    shown.reserve(n);
-    shown += QStringView(text).left(i);
-    while (i < n) {
-        const QStringView at = QStringView(text).mid(i);
-        qsizetype length = 0;
-        if (at.startsWith(kOpen))
-            length = kOpen.size();
-        else if (at.startsWith(kClose))
-            length = kClose.size();
-        else if (voiceTags && at.startsWith(u'['))
-            length = voiceTagAt(text, i);
-        if (length > 0) {
-            markers.append({int(shown.size()), at.left(length).toString()});
-            i += length;
-        } else {
-            shown += text[i];
+    qsizetype copied = 0; // text before this is in shown
+    for (qsizetype i = 0; i < text.size();) {
+        const qsizetype length = markerAt(text, i, voiceTags);
+        if (length == 0) {
             ++i;
+            continue;
         }
+        // Most books have none: nothing is copied then.
+        if (markers.isEmpty())
+            shown.reserve(text.size());
+        shown += QStringView(text).sliced(copied, i - copied);
+        markers.append({int(shown.size()), text.mid(i, length)});
+        i += length;
+        copied = i;
     }
+    if (markers.isEmpty())
+        return markers;
+    shown += QStringView(text).sliced(copied);
     text = std::move(shown);
     return markers;
 }

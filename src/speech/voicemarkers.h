@@ -30,6 +30,9 @@ int shownPosition(const cVoiceMarkers& markers, qsizetype markedPosition);
 // one character between); 0 when none starts there.
 int voiceTagAt(QStringView text, qsizetype i);
 bool isEmphasis(const QString& marker);
+bool opensEmphasis(const QString& marker);
 bool closesEmphasis(const QString& marker);
+// "<emph>", as the voice takes it.
+const QString& openEmphasis();
 
 } // namespace VoiceMarkers
