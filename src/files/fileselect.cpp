@@ -217,7 +217,6 @@ void frmFileSelect::SetFilepattern(const QString& pattern)
 
 void frmFileSelect::SetFilters(const QStringList& filters)
 {
-    m_filters = filters;
     cboFilter->clear();
     for (const QString& filter : filters)
         cboFilter->addItem(cSharedLang::instance().GetTranslation(filter), filterPattern(filter));
@@ -231,7 +230,6 @@ void frmFileSelect::cboFilter_Click(int index)
 {
     if (index < 0 || index >= cboFilter->count())
         return;
-    cboFilter->setCurrentIndex(index);
     SetFilepattern(cboFilter->itemData(index).toString());
 }
 

@@ -33,7 +33,6 @@ public:
     // Named filters offered beside the files ("EPUB Books (*.epub)"), each its patterns in
     // parentheses or the ";"-separated patterns alone; each is translated as it is set. The
     // first is chosen at once; choosing one sets Filepattern. Without any, the list is hidden.
-    QStringList Filters() const { return m_filters; }
     void SetFilters(const QStringList& filters);
     // An absolute folder that exists moves the lists there; anything else (a bare folder
     // name, a folder that has gone) leaves them where they are.
@@ -91,7 +90,6 @@ private:
     QString m_windowTitle;
     QString m_filepattern;
     QStringList m_nameFilters;
-    QStringList m_filters;
     QString m_defaultPath;
     bool m_cancelled = false;
     QString m_selectedFilename;

@@ -96,8 +96,6 @@ void cBookmarks::savebookmarks()
 
 void cBookmarks::storebookmark(const QString& documentPath, qint32 position)
 {
-    if (documentPath.isEmpty())
-        return;
     rememberFor(documentPath, QString(), QVariant::fromValue<qint32>(position));
 }
 

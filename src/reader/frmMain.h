@@ -184,6 +184,8 @@ private:
     // Skipping by sentence and paragraph (frmMainSkipping.cpp).
     void buildSkipMenu();
     void refreshSkipTexts();
+    // The tip with the action's shortcut after it, "Tip (Ctrl+X)", as buttons show it.
+    static QString withShortcut(const QString& tip, const QAction* action);
     void skip(cSkipPlaces::Step step);
     // Reads on from a 0-based position, keeping it even in the last few characters.
     void readFrom(int position);

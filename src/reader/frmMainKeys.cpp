@@ -124,12 +124,8 @@ void frmMain::refreshKeyTexts()
             base = button->toolTip();
             button->setProperty(kBaseTip, base);
         }
-        QString tip = lang.GetTranslation(base);
         auto* action = qobject_cast<QAction*>(button->property("parloAction").value<QObject*>());
-        if (action && !action->shortcut().isEmpty())
-            tip += QStringLiteral(" (") + action->shortcut().toString(QKeySequence::NativeText) +
-                   QLatin1Char(')');
-        button->setToolTip(tip);
+        button->setToolTip(withShortcut(lang.GetTranslation(base), action));
     }
     // The voice list keeps the engine's own names, so translation passes it over.
     cmbEngine->setToolTip(lang.GetTranslation(QStringLiteral("Select a voice")));
@@ -190,4 +186,12 @@ void frmMain::followPalette()
         setProperty(kWatched, true);
         new ThemeWatch(this, [this] { followPalette(); });
     }
+}
+
+QString frmMain::withShortcut(const QString& tip, const QAction* action)
+{
+    if (!action || action->shortcut().isEmpty())
+        return tip;
+    return tip + QStringLiteral(" (") + action->shortcut().toString(QKeySequence::NativeText) +
+           QLatin1Char(')');
 }

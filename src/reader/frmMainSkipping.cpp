@@ -75,8 +75,7 @@ void frmMain::refreshSkipTexts()
     for (QAction* action : std::as_const(m_skipActions)) {
         action->setText(lang.GetTranslation(action->property(kCaption).toString()));
         action->setToolTip(
-            lang.GetTranslation(action->property(kTip).toString()) + QStringLiteral(" (") +
-            action->shortcut().toString(QKeySequence::NativeText) + QLatin1Char(')'));
+            withShortcut(lang.GetTranslation(action->property(kTip).toString()), action));
     }
 }
 
