@@ -8,6 +8,7 @@
 #include "settings/lang.h"
 #include "settings/langwidgets.h"
 #include "settings/settings.h"
+#include "shippedlanguages.h"
 #include "testsupport.h"
 
 #include <QComboBox>
@@ -59,12 +60,7 @@ protected:
     static void useGerman()
     {
         auto& lang = cSharedLang::instance();
-        lang.OverrideLanguagePath(QStringLiteral(PARLO_SOURCE_RESOURCES));
-        lang.LoadAllLanguages();
-        for (int i = 1; i <= lang.LanguageCount(); ++i) {
-            if (lang.LanguageTitle(i) == "Deutsch")
-                lang.LoadLanguage(i);
-        }
+        lang.LoadLanguage(shippedLanguage(lang, "Deutsch"));
         ASSERT_EQ(lang.currentLanguageName(), "Deutsch");
     }
     std::unique_ptr<fSHAREDGut> open()

@@ -40,8 +40,9 @@ TEST(FuzzCorpus, EpubReadersNameNothingOutsideTheArchive)
     QDirIterator it(QStringLiteral(PARLO_FUZZ_CORPUS), QDir::Files, QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString path = it.next();
-        EXPECT_TRUE(EpubChecks::check(readBytes(path))) << qPrintable(path);
-        EpubChecks::readAsBook(readBytes(path));
+        const QByteArray bytes = readBytes(path);
+        EXPECT_TRUE(EpubChecks::check(bytes)) << qPrintable(path);
+        EpubChecks::readAsBook(bytes);
         epubFiles += path.contains(QLatin1String("/epub/"));
     }
     EXPECT_GE(epubFiles, 5);
