@@ -335,9 +335,7 @@ TEST_F(EpubTest, ADamagedMemberIsNoticed)
     const QByteArray chapter =
         xhtmlChapter("Second Part", QString("Alpha beta gamma. ").repeated(500));
     const QString path = write(with(book(true), "OEBPS/text/a.xhtml", chapter));
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
-    QByteArray zip = file.readAll();
+    QByteArray zip = readBytes(path);
     // The member's packed bytes follow its local header: 30 bytes, its name, extra fields.
     const QByteArray name = "OEBPS/text/a.xhtml";
     const qsizetype at = zip.indexOf(name);
@@ -346,9 +344,7 @@ TEST_F(EpubTest, ADamagedMemberIsNoticed)
     const qsizetype packed = uchar(zip[at - 12]) | uchar(zip[at - 11]) << 8;
     ASSERT_GT(packed, 20);
     zip[at + name.size() + extra + packed / 2] ^= 0x55;
-    file.seek(0);
-    file.write(zip);
-    file.close();
+    writeBytes(path, zip);
     cEpubBook book;
     ASSERT_TRUE(book.open(path));
     QStringList markup;
