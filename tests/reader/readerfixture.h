@@ -9,7 +9,10 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QDir>
+#include <QFileInfo>
 #include <QMenu>
+#include <QPushButton>
 #include <QTextEdit>
 #include <memory>
 
@@ -67,6 +70,21 @@ protected:
                 return i;
         }
         return -1;
+    }
+
+    static void click(frmMain& window, const char* name)
+    {
+        child<QPushButton>(window, name)->click();
+    }
+    // Lets the fake voice finish the piece it speaks, which starts the next one.
+    void speakOn() { ASSERT_TRUE(m_voice->finishNext()); }
+    // A book in the program folder (sub-folders made as needed).
+    QString book(const QString& name, const QByteArray& text = "One. Two. Three.")
+    {
+        const QString path = home.file(name);
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        writeBytes(path, text);
+        return path;
     }
 
     static QTextEdit* box(frmMain& window) { return child<QTextEdit>(window, "RichTextBox1"); }

@@ -30,17 +30,6 @@ protected:
         mSharedBookmarks::loadbookmarks();
         return start();
     }
-    QString book(const QString& name, const QByteArray& text = "One. Two. Three.")
-    {
-        const QString path = home.file(name);
-        QDir().mkpath(QFileInfo(path).absolutePath());
-        writeBytes(path, text);
-        return path;
-    }
-    static void click(frmMain& window, const char* name)
-    {
-        child<QPushButton>(window, name)->click();
-    }
     static void choose(frmMain& window, const char* list, const QVariant& data)
     {
         auto* combo = child<QComboBox>(window, list);

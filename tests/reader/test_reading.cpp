@@ -25,17 +25,7 @@
 
 namespace {
 
-class Reading : public ReaderWindow {
-protected:
-    QString book(const QString& name, const QByteArray& text)
-    {
-        writeBytes(home.file(name), text);
-        return home.file(name);
-    }
-    void click(frmMain& window, const char* name) { child<QPushButton>(window, name)->click(); }
-    // Lets the fake voice finish the piece it speaks, which starts the next one.
-    void speakOn() { ASSERT_TRUE(m_voice->finishNext()); }
-};
+class Reading : public ReaderWindow {};
 
 // Runs `answer` on the next modal window as soon as it shows. It never gives up: on a busy
 // machine a dialog may take seconds to appear, and one left unanswered would hang the test.

@@ -30,15 +30,12 @@ protected:
         setCursor(*window, 0);
         return window;
     }
-    void click(frmMain& window, const char* name) { child<QPushButton>(window, name)->click(); }
     void skip(frmMain& window, const char* name) { child<QAction>(window, name)->trigger(); }
     QString lastSpoken() const
     {
         return m_voice->spoken.isEmpty() ? QString() : m_voice->spoken.last();
     }
     bool busy(frmMain& window) const { return window.Talker()->isBusy(); }
-    // Lets the fake voice finish the piece it speaks, which starts the next one.
-    void speakOn() { ASSERT_TRUE(m_voice->finishNext()); }
 };
 
 } // namespace
