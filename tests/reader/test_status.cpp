@@ -19,6 +19,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <csignal>
 
 namespace {
@@ -184,13 +186,10 @@ protected:
     }
     static int language(frmMain& window, const QString& title)
     {
-        const QList<QAction*> languages = window.findChild<QMenu*>("mnuLang")->actions();
-        for (int i = 0; i < languages.size(); ++i) {
-            if (languages[i]->text() == title)
-                return i;
-        }
-        ADD_FAILURE() << title.toStdString();
-        return 0;
+        const int index = languageIndex(window, title);
+        if (index < 0)
+            ADD_FAILURE() << title.toStdString();
+        return std::max(index, 0);
     }
 };
 
